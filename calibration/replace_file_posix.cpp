@@ -1,0 +1,33 @@
+#include "replace_file.h"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+bool WriteAll(int descriptor, const unsigned char* bytes, std::size_t size) {
+    while (size > 0) {
+        ssize_t written = write(descriptor, bytes, size);
+        if (written <= 0) return false;
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReplaceFileContents(const char* path, const unsigned char* bytes, std::size_t size) {
+    char temporaryPath[260];
+    int length = std::snprintf(temporaryPath, sizeof temporaryPath, "%s.tmp", path);
+    if (length < 0 || length >= static_cast<int>(sizeof temporaryPath)) return false;
+
+    int descriptor = open(temporaryPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (descriptor < 0) return false;
+    bool written = WriteAll(descriptor, bytes, size) && fsync(descriptor) == 0;
+    bool closed = close(descriptor) == 0;
+    if (written && closed && std::rename(temporaryPath, path) == 0) return true;
+    std::remove(temporaryPath);
+    return false;
+}

@@ -1,0 +1,172 @@
+#include "recording_host.h"
+
+#include <cstdio>
+
+#ifdef _WIN32
+#include <direct.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+RecordingHost* RecordingHost::current_ = nullptr;
+
+Bytes ReadFileBytes(const char* path) {
+    Bytes bytes;
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return bytes;
+    int c;
+    while ((c = std::fgetc(file)) != EOF) bytes.push_back(static_cast<unsigned char>(c));
+    std::fclose(file);
+    return bytes;
+}
+
+void WriteFileBytes(const char* path, const Bytes& bytes) {
+    std::FILE* file = std::fopen(path, "wb");
+    ASSERT_NE(file, nullptr) << path;
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+}
+
+bool FileExists(const char* path) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (file) std::fclose(file);
+    return file != nullptr;
+}
+
+bool MakeFolder(const char* path) {
+#ifdef _WIN32
+    return _mkdir(path) == 0;
+#else
+    return mkdir(path, 0755) == 0;
+#endif
+}
+
+bool RemoveFolder(const char* path) {
+#ifdef _WIN32
+    return _rmdir(path) == 0;
+#else
+    return rmdir(path) == 0;
+#endif
+}
+
+Bytes StateFileBytes(unsigned char countdownStarted, std::int32_t remainingSeconds,
+                     unsigned char calibrationActive, unsigned char noticeSuppressed) {
+    std::uint32_t r = static_cast<std::uint32_t>(remainingSeconds);
+    return {countdownStarted,
+            static_cast<unsigned char>(r),
+            static_cast<unsigned char>(r >> 8),
+            static_cast<unsigned char>(r >> 16),
+            static_cast<unsigned char>(r >> 24),
+            calibrationActive,
+            noticeSuppressed};
+}
+
+std::string Describe(const Bytes& bytes) {
+    std::string text;
+    char hex[4];
+    for (unsigned char b : bytes) {
+        std::snprintf(hex, sizeof hex, "%02X ", b);
+        text += hex;
+    }
+    return text.empty() ? "(no bytes)" : text;
+}
+
+std::string DescribeFields(const CalibrationState& s) {
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "countdownStarted=%d remainingSeconds=%d calibrationActive=%d noticeSuppressed=%d "
+                  "lowAlertShown=%d previousOnExternal=%d noticeShownThisDischarge=%d "
+                  "systemPercent=%d displayedRemaining=%d",
+                  s.countdownStarted, static_cast<int>(s.remainingSeconds), s.calibrationActive,
+                  s.noticeSuppressed, s.lowAlertShown, s.previousOnExternal,
+                  s.noticeShownThisDischarge, static_cast<int>(s.systemPercent),
+                  static_cast<int>(s.displayedRemaining));
+    return text;
+}
+
+// The newest host receives the calls; a host made inside a test hands them
+// back to the fixture's when it goes.
+RecordingHost::RecordingHost() : table{&Read, &Tray, &Notice, &Alert}, previous_(current_) {
+    current_ = this;
+}
+
+RecordingHost::~RecordingHost() { current_ = previous_; }
+
+void RecordingHost::Queue(int ac, int percent) {
+    readings_.push_back({true, {static_cast<std::uint8_t>(ac), static_cast<std::uint8_t>(percent)}});
+}
+
+void RecordingHost::QueueFailedRead() { readings_.push_back({false, {}}); }
+
+void RecordingHost::Tick(void* owner) {
+    ASSERT_FALSE(readings_.empty()) << "a tick with no reading queued";
+    PowerTick(table, owner);
+}
+
+int RecordingHost::Count(HostCall call) const {
+    int count = 0;
+    for (const RecordedCall& recorded : calls_) count += recorded.call == call;
+    return count;
+}
+
+std::vector<HostCall> RecordingHost::Calls() const {
+    std::vector<HostCall> result;
+    for (const RecordedCall& recorded : calls_) {
+        if (recorded.call != HostCall::ReadPowerStatus) result.push_back(recorded.call);
+    }
+    return result;
+}
+
+const RecordedCall& RecordingHost::Last(HostCall call) const {
+    for (auto it = calls_.rbegin(); it != calls_.rend(); ++it) {
+        if (it->call == call) return *it;
+    }
+    static RecordedCall none{};
+    ADD_FAILURE() << "no such call was recorded";
+    return none;
+}
+
+void RecordingHost::Record(HostCall call, void* owner) {
+    calls_.push_back({call, g_calibration, ReadFileBytes(kStateFileName), owner});
+}
+
+bool RecordingHost::Read(PowerSample* sample) {
+    current_->Record(HostCall::ReadPowerStatus);
+    if (current_->readings_.empty()) {
+        ADD_FAILURE() << "ReadPowerStatus called with no reading queued";
+        return false;
+    }
+    Reading reading = current_->readings_.front();
+    current_->readings_.pop_front();
+    if (reading.ok) *sample = reading.sample;
+    return reading.ok;
+}
+
+void RecordingHost::Tray() { current_->Record(HostCall::UpdateTrayIcon); }
+
+void RecordingHost::Notice(void* owner) {
+    current_->Record(HostCall::ShowCalibrationNotice, owner);
+    if (current_->onNotice) current_->onNotice();
+}
+
+void RecordingHost::Alert() {
+    current_->Record(HostCall::RaiseLowBatteryAlert);
+    if (current_->onAlert) current_->onAlert();
+}
+
+namespace {
+
+void RemoveStateFiles() {
+    std::remove(kStateFileName);
+    std::remove("corvaneState.dat.tmp");
+}
+
+}  // namespace
+
+void CalibrationTest::SetUp() {
+    RemoveStateFiles();
+    g_calibration = CalibrationState{};
+}
+
+void CalibrationTest::TearDown() { RemoveStateFiles(); }
