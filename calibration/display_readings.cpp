@@ -1,8 +1,7 @@
 #include "display_readings.h"
 
 #include "calibration_state.h"
-
-#include <cstdio>
+#include "format_text.h"
 
 namespace {
 
@@ -45,8 +44,8 @@ HeadlineText FormatHeadline() {
         minutes = shownSeconds % 3600 / 60;
     }
     HeadlineText headline;
-    std::snprintf(headline.text, sizeof headline.text,
-                  "Calibrated Battery: %d%%\nTime Remaining: %02d:%02d", percent, hours, minutes);
+    FormatText(headline.text, sizeof headline.text,
+               "Calibrated Battery: %d%%\nTime Remaining: %02d:%02d", percent, hours, minutes);
     return headline;
 }
 

@@ -1,8 +1,7 @@
 #include "power_tick.h"
 
 #include "calibration_state.h"
-
-#include <cstdio>
+#include "format_text.h"
 
 namespace {
 
@@ -72,9 +71,9 @@ void WriteStatusText(int ac, int percent) {
     CalibrationState& s = g_calibration;
     const char* source = ac == 1 ? "External" : "Battery";
     const char* calibration = ac != 1 && s.calibrationActive ? "Active" : "Inactive";
-    std::snprintf(s.statusText, sizeof s.statusText,
-                  "\nPower Source: %s\nCalibration: %s\nSystem Battery: %d%%", source,
-                  calibration, percent);
+    FormatText(s.statusText, sizeof s.statusText,
+               "\nPower Source: %s\nCalibration: %s\nSystem Battery: %d%%", source, calibration,
+               percent);
 }
 
 }  // namespace
@@ -83,7 +82,7 @@ void PowerTick(const CalibrationHost& host, void* owner) {
     CalibrationState& s = g_calibration;
     PowerSample sample = {};
     if (!host.ReadPowerStatus(&sample)) {
-        std::snprintf(s.statusText, sizeof s.statusText, "%s", kPowerReadFailedText);
+        FormatText(s.statusText, sizeof s.statusText, "%s", kPowerReadFailedText);
         return;
     }
     int ac = sample.ACLineStatus;

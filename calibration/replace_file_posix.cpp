@@ -1,5 +1,7 @@
 #include "replace_file.h"
 
+#include "format_text.h"
+
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -20,8 +22,7 @@ bool WriteAll(int descriptor, const unsigned char* bytes, std::size_t size) {
 
 bool ReplaceFileContents(const char* path, const unsigned char* bytes, std::size_t size) {
     char temporaryPath[260];
-    int length = std::snprintf(temporaryPath, sizeof temporaryPath, "%s.tmp", path);
-    if (length < 0 || length >= static_cast<int>(sizeof temporaryPath)) return false;
+    if (!FormatText(temporaryPath, sizeof temporaryPath, "%s.tmp", path)) return false;
 
     int descriptor = open(temporaryPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (descriptor < 0) return false;

@@ -1,15 +1,14 @@
 #include "replace_file.h"
 
+#include "format_text.h"
+
 // The file API only; the core never includes a window-system header.
 #include <windef.h>
 #include <winbase.h>
 
-#include <cstdio>
-
 bool ReplaceFileContents(const char* path, const unsigned char* bytes, std::size_t size) {
     char temporaryPath[MAX_PATH];
-    int length = std::snprintf(temporaryPath, sizeof temporaryPath, "%s.tmp", path);
-    if (length < 0 || length >= static_cast<int>(sizeof temporaryPath)) return false;
+    if (!FormatText(temporaryPath, sizeof temporaryPath, "%s.tmp", path)) return false;
 
     HANDLE file = CreateFileA(temporaryPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a build needs, and only those that are missing.
+# Usage: install-dependencies.sh GROUP...   (groups: core windows run bench fuzz)
+set -euo pipefail
+
+packages_for() {
+    case "$1" in
+        core)    echo "cmake ninja-build g++ googletest python3" ;;
+        windows) echo "g++-mingw-w64-i686-posix wine wine32:i386 fonts-wine xvfb" ;;
+        run)     echo "imagemagick zip" ;;
+        bench)   echo "libbenchmark-dev" ;;
+        fuzz)    echo "clang libclang-rt-14-dev" ;;
+        *)       echo "unknown group: $1" >&2; exit 2 ;;
+    esac
+}
+
+installed() {
+    dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null | grep -qx installed
+}
+
+missing=()
+for group in "$@"; do
+    for package in $(packages_for "$group"); do
+        installed "$package" || missing+=("$package")
+    done
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing from Debian's packages: ${missing[*]}"
+sudo=
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+if printf '%s\n' "${missing[@]}" | grep -q ':i386$' &&
+    ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "Adding the i386 architecture, which 32-bit Wine needs"
+    $sudo dpkg --add-architecture i386
+fi
+$sudo apt-get update -q
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"

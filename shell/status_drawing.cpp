@@ -1,0 +1,100 @@
+#include "status_drawing.h"
+
+#include "calibration_state.h"
+#include "display_readings.h"
+
+namespace {
+
+COLORREF const BLUE       = RGB(100, 100, 255);
+COLORREF const LIGHT_BLUE = RGB(140, 140, 255);
+COLORREF const GREY       = RGB(169, 169, 169);
+COLORREF const LIGHT_GREY = RGB(220, 220, 220);
+
+struct DrawingBrush {
+    COLORREF colour;
+    HBRUSH brush;
+    bool created;
+};
+
+DrawingBrush g_systemBrush     = {BLUE, nullptr, false};
+DrawingBrush g_activeBrush     = {LIGHT_BLUE, nullptr, false};
+DrawingBrush g_inactiveBrush   = {GREY, nullptr, false};
+DrawingBrush g_backgroundBrush = {LIGHT_GREY, nullptr, false};
+
+DrawingBrush* const g_brushes[] = {&g_systemBrush, &g_activeBrush, &g_inactiveBrush,
+                                   &g_backgroundBrush};
+
+void FillArea(HDC dc, int left, int top, int right, int bottom, HBRUSH brush) {
+    RECT area = {left, top, right, bottom};
+    FillRect(dc, &area, brush);
+}
+
+void DrawFrame(HDC dc, int left, int top, int right, int bottom) {
+    HPEN pen = CreatePen(PS_SOLID, 1, RGB(0, 0, 0));
+    HGDIOBJ previous = SelectObject(dc, pen);
+    Rectangle(dc, left, top, right, bottom);
+    SelectObject(dc, previous);
+    DeleteObject(pen);
+}
+
+void DrawSeparator(HDC dc, int left, int right, int y) {
+    HPEN pen = CreatePen(PS_SOLID, 1, LIGHT_GREY);
+    HGDIOBJ previous = SelectObject(dc, pen);
+    MoveToEx(dc, left, y, nullptr);
+    LineTo(dc, right, y);
+    SelectObject(dc, previous);
+    DeleteObject(pen);
+}
+
+}  // namespace
+
+void CreateDrawingBrushes() {
+    for (DrawingBrush* brush : g_brushes) {
+        if (brush->created) continue;
+        brush->brush = CreateSolidBrush(brush->colour);
+        brush->created = true;
+    }
+}
+
+void ReleaseDrawingBrushes() {
+    for (DrawingBrush* brush : g_brushes) {
+        DeleteObject(brush->brush);
+        brush->brush = nullptr;
+    }
+}
+
+void PaintStatusWindow(HDC dc, HWND window) {
+    RECT client;
+    GetClientRect(window, &client);
+    int const width = client.right - client.left - BAR_MARGIN;
+    int const right = BAR_LEFT + width;
+    int const bottom = BAR_TOP + BAR_HEIGHT;
+    BarSegmentWidths const bar = BarSegments(width);
+    HeadlineText const headline = FormatHeadline();
+
+    // The frame runs one pixel outside the bar on every side.
+    DrawFrame(dc, BAR_LEFT - 1, BAR_TOP - 1, right + 1, bottom + 1);
+    FillArea(dc, BAR_LEFT, BAR_TOP, right, bottom, g_backgroundBrush.brush);
+    HBRUSH reserve = g_calibration.calibrationActive ? g_activeBrush.brush : g_inactiveBrush.brush;
+    FillArea(dc, BAR_LEFT, BAR_TOP, BAR_LEFT + bar.reserveWidth, bottom, reserve);
+    if (bar.systemWidth > 1) {
+        int const systemLeft = BAR_LEFT + bar.systemOffset;
+        FillArea(dc, systemLeft, BAR_TOP, systemLeft + bar.systemWidth, bottom, g_systemBrush.brush);
+    }
+
+    // Without a single-line flag the line feed starts a second line, and the
+    // text starts at the rectangle's top.
+    RECT headlineArea = {BAR_LEFT, bottom + 15, right, bottom + 50};
+    SetBkMode(dc, TRANSPARENT);
+    DrawTextA(dc, headline.text, -1, &headlineArea, DT_VCENTER);
+
+    DrawSeparator(dc, BAR_LEFT, right, headlineArea.bottom + 7);
+
+    // The tick's texts begin with a line feed, so the separator runs through
+    // their empty first line.
+    RECT statusArea = client;
+    statusArea.top = headlineArea.bottom;
+    statusArea.left = BAR_LEFT;
+    SetBkMode(dc, TRANSPARENT);
+    DrawTextA(dc, g_calibration.statusText, -1, &statusArea, DT_WORDBREAK | DT_VCENTER);
+}
