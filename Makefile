@@ -20,7 +20,7 @@ run:
 
 # The zip a Windows user downloads.
 package:
-	$(INSTALL) core windows run
+	$(INSTALL) core windows
 	cmake --preset windows
 	cmake --build --preset corvane
 	scripts/make-package.sh build/windows

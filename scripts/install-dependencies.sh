@@ -7,7 +7,7 @@ packages_for() {
     case "$1" in
         core)    echo "cmake ninja-build g++ googletest python3" ;;
         windows) echo "g++-mingw-w64-i686-posix wine wine32:i386 fonts-wine xvfb" ;;
-        run)     echo "imagemagick zip" ;;
+        run)     echo "imagemagick" ;;
         bench)   echo "libbenchmark-dev" ;;
         fuzz)    echo "clang libclang-rt-14-dev" ;;
         *)       echo "unknown group: $1" >&2; exit 2 ;;

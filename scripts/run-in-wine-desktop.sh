@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Starts corvane.exe under Wine in a desktop with a task bar, so that its
+# tray icon can be seen and clicked. With a display it runs until Exit is
+# chosen from the tray menu. Without one it runs on a private X server, opens
+# the status window from the tray icon after the first tick, saves a
+# screenshot of the desktop, prints where, and ends the program.
+# Usage: run-in-wine-desktop.sh BUILD_DIR
+set -euo pipefail
+
+build=$(realpath "$1")
+program="$build/shell/corvane.exe"
+driver="$build/tests/e2e/corvane-driver.exe"
+desktop="/desktop=Corvane,800x600"
+
+export WINEPREFIX="$build/wineprefix-run" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The state file lives in the working directory.
+mkdir -p "$build/run"
+cd "$build/run"
+
+if [ -n "${DISPLAY:-}" ]; then
+    echo "Starting Corvane; its icon is in the tray at the bottom right. Exit it from the icon's menu."
+    wine explorer "$desktop" "$program"
+    wineserver -k 2>/dev/null || true
+    exit 0
+fi
+
+screenshot="$build/corvane-screenshot.png"
+display_file=$(mktemp)
+xvfb_pid=
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+    rm -f "$display_file"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -s "$display_file" ] && break
+    sleep 0.05
+done
+[ -s "$display_file" ] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -n 1 "$display_file")"
+
+echo "No display: running Corvane on a private X server ($DISPLAY)"
+# The driver joins the running desktop, which does not wait for it; it
+# reports through a file when it is done.
+drive() {
+    local done_file="$build/run/driver-done.txt"
+    rm -f "$done_file"
+    wine explorer "$desktop" "$driver" "$1" "$(winepath -w "$done_file")"
+    for _ in $(seq 600); do
+        [ -s "$done_file" ] && break
+        sleep 0.1
+    done
+    [ "$(cat "$done_file" 2>/dev/null)" = ok ] || { echo "the driver could not $1 Corvane" >&2; exit 1; }
+    rm -f "$done_file"
+}
+
+wine explorer "$desktop" "$program" &
+program_pid=$!
+drive show
+sleep 1
+import -window root "$screenshot"
+drive exit
+wait "$program_pid"
+echo "Screenshot of the desktop with the status window open: $screenshot"

@@ -1,0 +1,204 @@
+// The real programs in a Wine desktop, reached from this process only the
+// way the window system would.
+#include "program_under_test.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+std::string ProgramPath(const char* variable) {
+    const char* path = std::getenv(variable);
+    return path ? path : "";
+}
+
+const std::string& ShippedProgram() {
+    static const std::string path = ProgramPath("CORVANE_EXE");
+    return path;
+}
+
+const std::string& ScriptedProgram() {
+    static const std::string path = ProgramPath("CORVANE_SCRIPTED_EXE");
+    return path;
+}
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void TearDown() override { CloseHandles(&program); }
+
+    void Start(const std::string& exe, const char* folderName, const char* reading = nullptr) {
+        std::string folder = MakeFreshFolder(folderName);
+        if (reading) WriteText(PathIn(folder, "corvanePower.txt"), reading);
+        ASSERT_TRUE(StartProgram(exe, folder, &program)) << exe;
+    }
+
+    void Restart(const std::string& exe) {
+        CloseHandles(&program);
+        ASSERT_TRUE(StartProgram(exe, program.folder, &program));
+    }
+
+    // Runs ticks on a reading and waits until they are done.
+    void TickOn(const char* reading, int ticks = 1) {
+        SetPowerReading(program, reading);
+        PostTicks(program.window, ticks);
+        ASSERT_TRUE(WaitUntilHandled(program.window));
+    }
+
+    // A dialog is shown once all its controls exist and it has been initialised.
+    HWND WaitForDialog(const char* title, DWORD timeoutMs = 30000) {
+        HWND dialog = nullptr;
+        WaitFor([&] {
+            dialog = FindDialog(program.process.dwProcessId, title);
+            return dialog && IsWindowVisible(dialog);
+        }, timeoutMs);
+        return dialog;
+    }
+
+    RunningProgram program;
+};
+
+using ShippedProgramTest = ProgramTest;
+
+TEST_F(ShippedProgramTest, StartsHiddenAndTheTrayIconTogglesTheWindow) {
+    Start(ShippedProgram(), "toggle");
+    EXPECT_FALSE(IsWindowVisible(program.window)) << "hidden at start";
+
+    ClickTrayIcon(program.window, WM_LBUTTONDOWN);
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(program.window) != 0; }));
+    RECT frame;
+    GetWindowRect(program.window, &frame);
+    EXPECT_EQ(frame.right - frame.left, 250);
+    EXPECT_EQ(frame.bottom - frame.top, 185);
+
+    ClickTrayIcon(program.window, WM_LBUTTONDOWN);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(program.window); }));
+
+    // Releases and double clicks do nothing.
+    ClickTrayIcon(program.window, WM_LBUTTONUP);
+    ClickTrayIcon(program.window, WM_LBUTTONDBLCLK);
+    ClickTrayIcon(program.window, WM_RBUTTONUP);
+    ASSERT_TRUE(WaitUntilHandled(program.window));
+    EXPECT_FALSE(IsWindowVisible(program.window));
+}
+
+TEST_F(ShippedProgramTest, ClosingOnlyHidesTheWindow) {
+    Start(ShippedProgram(), "close");
+    ClickTrayIcon(program.window, WM_LBUTTONDOWN);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(program.window) != 0; }));
+    PostMessageA(program.window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(program.window); }));
+    ASSERT_TRUE(WaitUntilHandled(program.window));
+    EXPECT_TRUE(IsWindow(program.window));
+    EXPECT_TRUE(IsRunning(program));
+}
+
+TEST_F(ShippedProgramTest, AboutShowsItsTextsAndExitEndsWithCodeZero) {
+    Start(ShippedProgram(), "about");
+    PostMessageA(program.window, WM_COMMAND, IDM_TRAY_ABOUT, 0);
+    HWND about = WaitForDialog("About");
+    ASSERT_NE(about, nullptr);
+    std::vector<std::string> texts = ControlTexts(about);
+    auto has = [&](const std::string& text) {
+        for (const std::string& t : texts) {
+            if (t == text) return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(has("OK"));
+    EXPECT_TRUE(has("Corvane 1.0.1"));
+    EXPECT_TRUE(has("The system power manager is miscalculating the battery charge percentage. "
+                    "Corvane will compensate for this by engaging a new time remaining after the "
+                    "system status depletes from 100% to 1%. To activate, fully charge the battery "
+                    "and disconnect power."));
+    PostMessageA(about, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+
+    EXPECT_EQ(ExitProgram(&program), 0);
+}
+
+using ScriptedProgramTest = ProgramTest;
+
+TEST_F(ScriptedProgramTest, ADischargeFromNinetyFivePercentEngagesCalibration) {
+    Start(ScriptedProgram(), "engage", "0 95");
+    EXPECT_TRUE(StateFile(program).empty()) << "nothing is written before the first tick";
+    TickOn("0 95");
+    EXPECT_EQ(StateFile(program), StateBytes(0, 0, 1, 0)) << HexBytes(StateFile(program));
+    TickOn("0 60", 5);
+    EXPECT_EQ(StateFile(program), StateBytes(0, 0, 1, 0));
+    EXPECT_EQ(FindDialog(program.process.dwProcessId, "Corvane Alert"), nullptr);
+}
+
+// Silenced once, the notice stays silent after a restart: the choice is in the file.
+TEST_F(ScriptedProgramTest, TheNoticeCanBeSilencedForGood) {
+    Start(ScriptedProgram(), "notice", "0 50");
+    PostTicks(program.window, 1);
+    HWND notice = WaitForDialog("Corvane Alert");
+    ASSERT_NE(notice, nullptr);
+    HWND box = GetDlgItem(notice, 1001);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    SendMessageA(box, BM_CLICK, 0, 0);
+    ASSERT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+    PostMessageA(notice, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(notice); }));
+    ASSERT_TRUE(WaitUntilHandled(program.window));
+    std::vector<unsigned char> file = StateFile(program);
+    ASSERT_EQ(file.size(), 7u);
+    EXPECT_EQ(file[6], 1) << HexBytes(file);
+
+    ASSERT_EQ(ExitProgram(&program), 0);
+    Restart(ScriptedProgram());
+    TickOn("0 50");
+    EXPECT_EQ(FindDialog(program.process.dwProcessId, "Corvane Alert"), nullptr);
+    EXPECT_EQ(StateFile(program), StateBytes(0, 0, 0, 1));
+}
+
+TEST_F(ScriptedProgramTest, TheWarningBoxOpensAtTenMinutesAndAgainAtOne) {
+    Start(ScriptedProgram(), "alerts", "0 95");
+    TickOn("0 95");
+    TickOn("0 1", 599);
+    EXPECT_EQ(StateFile(program), StateBytes(1, 605, 1, 0)) << HexBytes(StateFile(program));
+    EXPECT_EQ(FindDialog(program.process.dwProcessId, "Battery Alert"), nullptr);
+
+    PostTicks(program.window, 1);
+    HWND warning = WaitForDialog("Battery Alert");
+    ASSERT_NE(warning, nullptr);
+    EXPECT_EQ(WindowText(GetDlgItem(warning, 0xFFFF)), "Battery is getting low. Plug in soon.");
+    EXPECT_EQ(StateFile(program), StateBytes(1, 600, 1, 0));
+    PostMessageA(warning, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(warning); }));
+
+    TickOn("0 1", 107);
+    EXPECT_EQ(StateFile(program), StateBytes(1, 65, 1, 0));
+    PostTicks(program.window, 1);
+    warning = WaitForDialog("Battery Alert");
+    ASSERT_NE(warning, nullptr);
+    EXPECT_EQ(StateFile(program), StateBytes(0, 60, 0, 0)) << "calibration ended at the last minute";
+    PostMessageA(warning, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(warning); }));
+    EXPECT_EQ(ExitProgram(&program), 0);
+}
+
+TEST_F(ScriptedProgramTest, AFailedReadChangesNothingAndTheProgramRunsOn) {
+    Start(ScriptedProgram(), "failed-read", "0 95");
+    TickOn("0 95");
+    TickOn("0 1", 3);
+    std::vector<unsigned char> before = StateFile(program);
+    ASSERT_EQ(before, StateBytes(1, 3585, 1, 0));
+
+    TickOn("fail", 5);
+    TickOn("0 1 2 3", 5);
+    DeleteFileA(PathIn(program.folder, "corvanePower.txt").c_str());
+    PostTicks(program.window, 5);
+    ASSERT_TRUE(WaitUntilHandled(program.window));
+    EXPECT_EQ(StateFile(program), before);
+    EXPECT_TRUE(IsRunning(program));
+
+    TickOn("0 1");
+    EXPECT_EQ(StateFile(program), StateBytes(1, 3580, 1, 0)) << "the next good reading carries on";
+    EXPECT_EQ(ExitProgram(&program), 0);
+}
+
+}  // namespace

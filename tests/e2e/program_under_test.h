@@ -1,0 +1,60 @@
+// Reaching a running Corvane from another process, only the way the window
+// system would: by its window class and title, with posted and sent
+// messages, and through the files in its working folder.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+UINT const WM_TRAY_CALLBACK = WM_USER + 1;
+WPARAM const POLL_TIMER_ID = 2;
+WORD const IDM_TRAY_EXIT = 1026;
+WORD const IDM_TRAY_ABOUT = 1027;
+
+struct RunningProgram {
+    PROCESS_INFORMATION process = {};
+    HWND window = nullptr;
+    std::string folder;
+};
+
+// Polls until the condition holds or the time is up.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
+
+// Starts the program with the folder as its working directory and waits for
+// its status window.
+bool StartProgram(const std::string& exe, const std::string& folder, RunningProgram* program);
+// Chooses Exit from the tray menu and waits for the process; its exit code, or -1.
+int ExitProgram(RunningProgram* program);
+// Ends the process at once, as a power cut would.
+void KillProgram(RunningProgram* program);
+void CloseHandles(RunningProgram* program);
+bool IsRunning(const RunningProgram& program);
+
+HWND FindStatusWindow(DWORD processId);
+// A top-level dialog (including message boxes) of the process with this title.
+HWND FindDialog(DWORD processId, const char* title);
+std::string WindowText(HWND window);
+// The texts of a dialog's controls, in creation order.
+std::vector<std::string> ControlTexts(HWND dialog);
+
+void PostTicks(HWND window, int count);
+void ClickTrayIcon(HWND window, UINT mouseMessage);
+// Returns once every message posted to the window before it was handled.
+bool WaitUntilHandled(HWND window);
+
+// The working folder's files.
+std::string MakeFreshFolder(const std::string& name);
+std::string PathIn(const std::string& folder, const char* file);
+std::vector<unsigned char> ReadBytes(const std::string& path);
+void WriteText(const std::string& path, const std::string& text);
+void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
+void SetPowerReading(const RunningProgram& program, const char* reading);
+std::vector<unsigned char> StateFile(const RunningProgram& program);
+
+// The seven bytes of a state file with these fields.
+std::vector<unsigned char> StateBytes(unsigned char countdownStarted, int remainingSeconds,
+                                      unsigned char calibrationActive, unsigned char noticeSuppressed);
+std::string HexBytes(const std::vector<unsigned char>& bytes);
