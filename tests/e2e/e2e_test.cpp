@@ -201,4 +201,23 @@ TEST_F(ScriptedProgramTest, AFailedReadChangesNothingAndTheProgramRunsOn) {
     EXPECT_EQ(ExitProgram(&program), 0);
 }
 
+// Exit chosen while a tick waits in the notice or the warning box: the
+// program still ends with code 0, and the waiting tick finishes its save.
+TEST_F(ScriptedProgramTest, ExitWhileANoticeOrWarningIsOpenEndsCleanly) {
+    Start(ScriptedProgram(), "exit-in-notice", "0 50");
+    PostTicks(program.window, 1);
+    HWND notice = WaitForDialog("Corvane Alert");
+    ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(ExitProgram(&program), 0);
+    EXPECT_EQ(StateFile(program), StateBytes(0, 0, 0, 0)) << "the reset after the notice was saved";
+
+    WriteBytes(PathIn(program.folder, "corvaneState.dat"), StateBytes(1, 605, 1, 0));
+    SetPowerReading(program, "0 1");
+    Restart(ScriptedProgram());
+    PostTicks(program.window, 1);
+    ASSERT_NE(WaitForDialog("Battery Alert"), nullptr);
+    EXPECT_EQ(ExitProgram(&program), 0);
+    EXPECT_EQ(StateFile(program), StateBytes(1, 600, 1, 0));
+}
+
 }  // namespace

@@ -22,7 +22,7 @@ int RemainingSeconds(const std::vector<unsigned char>& file) {
 }
 
 TEST(PowerLossTest, EveryKillLeavesAStateTheProgramHad) {
-    const int kills = EnvironmentNumber("CORVANE_KILLS", 150);
+    const int kills = EnvironmentNumber("CORVANE_KILLS", 200);
     const unsigned seed = static_cast<unsigned>(EnvironmentNumber("CORVANE_SEED", 20261208));
     const int ticksPerRun = 40;
     std::mt19937 random(seed);
