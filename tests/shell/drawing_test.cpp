@@ -1,0 +1,395 @@
+// The status window's picture, painted into a 32-bit memory bitmap the size
+// of the client area and read back pixel by pixel: the framed bar graph, the
+// headline, the separator and the status text.
+#include "shell_harness.h"
+
+#include "main_window.h"
+#include "power_tick.h"
+#include "status_drawing.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+COLORREF const BLACK = RGB(0, 0, 0);
+COLORREF const BLUE = RGB(100, 100, 255);
+COLORREF const LIGHT_BLUE = RGB(140, 140, 255);
+COLORREF const GREY = RGB(169, 169, 169);
+COLORREF const LIGHT_GREY = RGB(220, 220, 220);
+
+// The bar's rows and its frame, one pixel outside on every side.
+int const BAR_X = 10;
+int const BAR_FIRST_ROW = 13;
+int const BAR_LAST_ROW = 22;
+int const FRAME_TOP_ROW = 12;
+int const FRAME_BOTTOM_ROW = 23;
+int const SEPARATOR_ROW = 80;
+int const HEADLINE_TOP = 38;
+int const STATUS_TOP = 73;
+
+std::string ColourName(COLORREF colour) {
+    if (colour == BLACK) return "black";
+    if (colour == BLUE) return "blue";
+    if (colour == LIGHT_BLUE) return "light-blue";
+    if (colour == GREY) return "grey";
+    if (colour == LIGHT_GREY) return "light-grey";
+    if (colour == GetSysColor(COLOR_WINDOW)) return "window";
+    char text[32];
+    std::snprintf(text, sizeof text, "rgb(%d,%d,%d)", GetRValue(colour), GetGValue(colour),
+                  GetBValue(colour));
+    return text;
+}
+
+// A memory DC holding a top-down 32-bit DIB the size of a window's client
+// area, first filled with the window colour as the system's erase would.
+class Canvas {
+public:
+    explicit Canvas(HWND window) {
+        RECT client;
+        GetClientRect(window, &client);
+        width_ = client.right;
+        height_ = client.bottom;
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width_;
+        info.bmiHeader.biHeight = -height_;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        dc_ = CreateCompatibleDC(nullptr);
+        void* bits = nullptr;
+        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        bits_ = static_cast<std::uint32_t*>(bits);
+        previous_ = SelectObject(dc_, bitmap_);
+        RECT all = {0, 0, width_, height_};
+        FillRect(dc_, &all, GetSysColorBrush(COLOR_WINDOW));
+        GdiFlush();
+    }
+    ~Canvas() {
+        SelectObject(dc_, previous_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    bool Ready() const { return bits_ != nullptr; }
+    HDC Dc() const { return dc_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+
+    COLORREF At(int x, int y) const {
+        if (x < 0 || y < 0 || x >= width_ || y >= height_) return CLR_INVALID;
+        std::uint32_t pixel = bits_[y * width_ + x];
+        return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+    }
+
+    // The colours of a row from x to x + count - 1 as runs: "grey x114, blue x68".
+    std::string Runs(int y, int x, int count) const {
+        std::string text;
+        int i = 0;
+        while (i < count) {
+            COLORREF colour = At(x + i, y);
+            int run = 1;
+            while (i + run < count && At(x + i + run, y) == colour) ++run;
+            if (!text.empty()) text += ", ";
+            text += ColourName(colour) + " x" + std::to_string(run);
+            i += run;
+        }
+        return text;
+    }
+
+    // Pixels in the rows [top, bottom) and columns [left, right) that are not
+    // the window colour.
+    int InkIn(int left, int top, int right, int bottom) const {
+        COLORREF const background = GetSysColor(COLOR_WINDOW);
+        int ink = 0;
+        for (int y = top; y < bottom && y < height_; ++y) {
+            for (int x = left; x < right && x < width_; ++x) {
+                if (At(x, y) != background) ++ink;
+            }
+        }
+        return ink;
+    }
+
+    bool SameRows(const Canvas& other, int top, int bottom) const {
+        if (other.width_ != width_) return false;
+        for (int y = top; y < bottom && y < height_; ++y) {
+            for (int x = 0; x < width_; ++x) {
+                if (At(x, y) != other.At(x, y)) return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ previous_ = nullptr;
+    std::uint32_t* bits_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+// The expected colours of one bar row, as the run text Canvas::Runs gives.
+class ExpectedRow {
+public:
+    ExpectedRow& Add(COLORREF colour, int count) {
+        if (count <= 0) return *this;
+        if (!runs_.empty() && runs_.back().colour == colour) {
+            runs_.back().count += count;
+        } else {
+            runs_.push_back({colour, count});
+        }
+        return *this;
+    }
+    std::string Text() const {
+        std::string text;
+        for (const Run& run : runs_) {
+            if (!text.empty()) text += ", ";
+            text += ColourName(run.colour) + " x" + std::to_string(run.count);
+        }
+        return text;
+    }
+
+private:
+    struct Run {
+        COLORREF colour;
+        int count;
+    };
+    std::vector<Run> runs_;
+};
+
+void SetState(int active, int countdown, int remaining, int systemPercent) {
+    g_calibration.calibrationActive = static_cast<std::uint8_t>(active);
+    g_calibration.countdownStarted = static_cast<std::uint8_t>(countdown);
+    g_calibration.displayedRemaining = remaining;
+    g_calibration.systemPercent = systemPercent;
+}
+
+class DrawingTest : public ShellTest {
+protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        CreateDrawingBrushes();
+    }
+
+    // A plain window whose client area is exactly this size, to paint at a
+    // bar width of the test's choosing.
+    HWND PlainWindow(int width, int height) {
+        HWND plain = CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, width, height, nullptr,
+                                     nullptr, nullptr, nullptr);
+        EXPECT_NE(plain, nullptr);
+        plainWindows_.push_back(plain);
+        return plain;
+    }
+
+    void TearDown() override {
+        for (HWND plain : plainWindows_) DestroyWindow(plain);
+        ShellTest::TearDown();
+    }
+
+    // Checks the frame, and that every bar row shows the expected colours.
+    void ExpectBar(const Canvas& canvas, int barWidth, const ExpectedRow& row,
+                   bool systemPastFrame = false) {
+        int const right = BAR_X + barWidth;  // the frame's right column
+        EXPECT_EQ(canvas.Runs(FRAME_TOP_ROW, BAR_X - 1, barWidth + 2), "black x" + std::to_string(barWidth + 2));
+        EXPECT_EQ(canvas.Runs(FRAME_BOTTOM_ROW, BAR_X - 1, barWidth + 2), "black x" + std::to_string(barWidth + 2));
+        for (int y = BAR_FIRST_ROW; y <= BAR_LAST_ROW; ++y) {
+            SCOPED_TRACE("row " + std::to_string(y));
+            EXPECT_EQ(canvas.At(BAR_X - 1, y), BLACK) << "left frame";
+            EXPECT_EQ(canvas.Runs(y, BAR_X, barWidth), row.Text());
+            if (!systemPastFrame) {
+                EXPECT_EQ(canvas.At(right, y), BLACK) << "right frame";
+                EXPECT_EQ(canvas.At(right + 1, y), GetSysColor(COLOR_WINDOW)) << "outside the frame";
+            }
+        }
+        EXPECT_EQ(canvas.At(BAR_X - 2, (BAR_FIRST_ROW + BAR_LAST_ROW) / 2), GetSysColor(COLOR_WINDOW));
+        EXPECT_EQ(canvas.At(BAR_X, FRAME_TOP_ROW - 1), GetSysColor(COLOR_WINDOW));
+        EXPECT_EQ(canvas.At(BAR_X, FRAME_BOTTOM_ROW + 1), GetSysColor(COLOR_WINDOW));
+    }
+
+    std::vector<HWND> plainWindows_;
+};
+
+int BarWidthOf(HWND painted) {
+    RECT client;
+    GetClientRect(painted, &client);
+    return client.right - 20;
+}
+
+TEST_F(DrawingTest, BarSegmentsFollowTheCalibrationState) {
+    struct Case {
+        const char* what;
+        int active, countdown, remaining, systemPercent;
+        // The reserve's share of the half, in seconds of the hour.
+        int reserveSeconds;
+    } const cases[] = {
+        {"inactive: grey reserve, system share in blue", 0, 0, 0, 60, 3600},
+        {"inactive at 100%: both halves full", 0, 0, 0, 100, 3600},
+        {"active before the countdown: light blue edge to edge", 1, 0, 0, 0, 3600},
+        {"active, system at 40%", 1, 0, 0, 40, 3600},
+        {"countdown half spent", 1, 1, 1800, 1, 1800},
+        {"countdown just started", 1, 1, 3595, 1, 3595},
+        {"countdown at the last minute", 1, 1, 60, 1, 60},
+        {"countdown with nothing displayed: no reserve", 1, 1, 0, 50, 0},
+        {"countdown while inactive shrinks the grey part", 0, 1, 900, 1, 900},
+    };
+    int const barWidth = BarWidthOf(window);
+    int const half = barWidth / 2;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetState(c.active, c.countdown, c.remaining, c.systemPercent);
+        Canvas canvas(window);
+        ASSERT_TRUE(canvas.Ready());
+        PaintStatusWindow(canvas.Dc(), window);
+        GdiFlush();
+
+        int const reserve = half * c.reserveSeconds / 3600;
+        int const system = half * c.systemPercent / 100;
+        ExpectedRow row;
+        row.Add(c.active ? LIGHT_BLUE : GREY, reserve).Add(LIGHT_GREY, half - reserve);
+        if (system > 1) row.Add(BLUE, system);
+        row.Add(LIGHT_GREY, barWidth - half - (system > 1 ? system : 0));
+        ExpectBar(canvas, barWidth, row);
+    }
+}
+
+TEST_F(DrawingTest, BarSpansTheClientWidthLessTheMargins) {
+    // The status window's own client area, and two other widths.
+    for (HWND painted : {window, PlainWindow(240, 185), PlainWindow(201, 120)}) {
+        int const barWidth = BarWidthOf(painted);
+        SCOPED_TRACE("bar width " + std::to_string(barWidth));
+        SetState(0, 0, 0, 100);
+        Canvas canvas(painted);
+        ASSERT_TRUE(canvas.Ready());
+        PaintStatusWindow(canvas.Dc(), painted);
+        GdiFlush();
+        int const half = barWidth / 2;
+        ExpectBar(canvas, barWidth,
+                  ExpectedRow().Add(GREY, half).Add(BLUE, half).Add(LIGHT_GREY, barWidth - 2 * half));
+    }
+}
+
+TEST_F(DrawingTest, SystemSegmentNeedsMoreThanOnePixel) {
+    // A 220-pixel bar: each half is 110 pixels, so 1% is one pixel and 2% two.
+    HWND painted = PlainWindow(240, 185);
+    ASSERT_EQ(BarWidthOf(painted), 220);
+    struct Case {
+        int systemPercent;
+        int bluePixels;
+    } const cases[] = {{0, 0}, {1, 0}, {2, 2}, {3, 3}, {50, 55}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("system " + std::to_string(c.systemPercent) + "%");
+        SetState(1, 0, 0, c.systemPercent);
+        Canvas canvas(painted);
+        ASSERT_TRUE(canvas.Ready());
+        PaintStatusWindow(canvas.Dc(), painted);
+        GdiFlush();
+        ExpectBar(canvas, 220,
+                  ExpectedRow().Add(LIGHT_BLUE, 110).Add(BLUE, c.bluePixels).Add(LIGHT_GREY, 110 - c.bluePixels));
+    }
+}
+
+TEST_F(DrawingTest, UnknownSystemPercentRunsPastTheFrame) {
+    // 255 is the platform's "unknown"; the segment is drawn as given, 2.55 halves long.
+    int const barWidth = BarWidthOf(window);
+    int const half = barWidth / 2;
+    SetState(0, 0, 0, 255);
+    Canvas canvas(window);
+    ASSERT_TRUE(canvas.Ready());
+    PaintStatusWindow(canvas.Dc(), window);
+    GdiFlush();
+    ExpectBar(canvas, barWidth, ExpectedRow().Add(GREY, half).Add(BLUE, barWidth - half), true);
+    int const systemEnd = BAR_X + half + half * 255 / 100;
+    int const visibleEnd = systemEnd < canvas.Width() ? systemEnd : canvas.Width();
+    int const pastFrame = visibleEnd - (BAR_X + barWidth);
+    ASSERT_GT(pastFrame, 0);
+    for (int y = BAR_FIRST_ROW; y <= BAR_LAST_ROW; ++y) {
+        EXPECT_EQ(canvas.Runs(y, BAR_X + barWidth, pastFrame), "blue x" + std::to_string(pastFrame))
+            << "row " << y << ": over the right frame and beyond";
+    }
+}
+
+TEST_F(DrawingTest, SeparatorRunsThroughTheStatusTextsEmptyFirstLine) {
+    int const barWidth = BarWidthOf(window);
+    g_calibration.systemPercent = 100;
+    std::snprintf(g_calibration.statusText, sizeof g_calibration.statusText, "%s",
+                  "\nPower Source: External\nCalibration: Inactive\nSystem Battery: 100%");
+    Canvas canvas(window);
+    ASSERT_TRUE(canvas.Ready());
+    PaintStatusWindow(canvas.Dc(), window);
+    GdiFlush();
+    EXPECT_EQ(canvas.Runs(SEPARATOR_ROW, BAR_X, barWidth), "light-grey x" + std::to_string(barWidth));
+    EXPECT_EQ(canvas.At(BAR_X - 1, SEPARATOR_ROW), GetSysColor(COLOR_WINDOW));
+    EXPECT_EQ(canvas.At(BAR_X + barWidth, SEPARATOR_ROW), GetSysColor(COLOR_WINDOW));
+    EXPECT_EQ(canvas.InkIn(0, SEPARATOR_ROW - 1, canvas.Width(), SEPARATOR_ROW), 0)
+        << "nothing but the separator in the first line's middle";
+    EXPECT_GT(canvas.InkIn(0, SEPARATOR_ROW + 2, canvas.Width(), canvas.Height()), 0)
+        << "the status lines below it";
+}
+
+TEST_F(DrawingTest, HeadlineIsTwoLinesBetweenBarAndStatus) {
+    Canvas canvas(window);
+    ASSERT_TRUE(canvas.Ready());
+    PaintStatusWindow(canvas.Dc(), window);
+    GdiFlush();
+    TEXTMETRICA metrics = {};
+    GetTextMetricsA(canvas.Dc(), &metrics);
+    int const line = metrics.tmHeight;
+    ASSERT_GT(line, 0);
+    EXPECT_GT(canvas.InkIn(BAR_X, HEADLINE_TOP, canvas.Width(), HEADLINE_TOP + line), 0) << "first line";
+    EXPECT_GT(canvas.InkIn(BAR_X, HEADLINE_TOP + line, canvas.Width(), HEADLINE_TOP + 2 * line), 0)
+        << "second line";
+    EXPECT_EQ(canvas.InkIn(0, HEADLINE_TOP, BAR_X, STATUS_TOP), 0) << "text starts at the bar's left";
+    EXPECT_EQ(canvas.InkIn(0, FRAME_BOTTOM_ROW + 1, canvas.Width(), HEADLINE_TOP), 0)
+        << "a gap between bar and headline";
+}
+
+TEST_F(DrawingTest, HeadlineShowsTheCalibratedFigures) {
+    // Inactive shows 0% and 00:00; active at 50% shows other figures.
+    Canvas inactive(window);
+    ASSERT_TRUE(inactive.Ready());
+    PaintStatusWindow(inactive.Dc(), window);
+    SetState(1, 0, 0, 50);
+    Canvas active(window);
+    ASSERT_TRUE(active.Ready());
+    PaintStatusWindow(active.Dc(), window);
+    GdiFlush();
+    EXPECT_FALSE(active.SameRows(inactive, HEADLINE_TOP, STATUS_TOP));
+}
+
+TEST_F(DrawingTest, FailedReadTextIsDrawnInTheStatusArea) {
+    g_calibration.statusText[0] = '\0';
+    Canvas empty(window);
+    ASSERT_TRUE(empty.Ready());
+    PaintStatusWindow(empty.Dc(), window);
+
+    std::snprintf(g_calibration.statusText, sizeof g_calibration.statusText, "%s", kPowerReadFailedText);
+    Canvas failed(window);
+    ASSERT_TRUE(failed.Ready());
+    PaintStatusWindow(failed.Dc(), window);
+    GdiFlush();
+
+    EXPECT_TRUE(failed.SameRows(empty, 0, STATUS_TOP)) << "bar and headline are not touched";
+    EXPECT_FALSE(failed.SameRows(empty, STATUS_TOP, failed.Height()));
+    EXPECT_GT(failed.InkIn(BAR_X, STATUS_TOP, failed.Width(), failed.Height()), 30);
+    EXPECT_EQ(failed.InkIn(0, STATUS_TOP, BAR_X, failed.Height()), 0) << "text starts at the bar's left";
+    EXPECT_EQ(empty.InkIn(0, STATUS_TOP, empty.Width(), empty.Height()),
+              empty.InkIn(BAR_X, SEPARATOR_ROW, BAR_X + BarWidthOf(window), SEPARATOR_ROW + 1))
+        << "without a text, only the separator";
+}
+
+TEST_F(DrawingTest, PaintLeavesTheDcsPenAndBrushSelected) {
+    Canvas canvas(window);
+    ASSERT_TRUE(canvas.Ready());
+    HGDIOBJ const pen = GetCurrentObject(canvas.Dc(), OBJ_PEN);
+    HGDIOBJ const brush = GetCurrentObject(canvas.Dc(), OBJ_BRUSH);
+    PaintStatusWindow(canvas.Dc(), window);
+    EXPECT_EQ(GetCurrentObject(canvas.Dc(), OBJ_PEN), pen);
+    EXPECT_EQ(GetCurrentObject(canvas.Dc(), OBJ_BRUSH), brush);
+}
+
+}  // namespace

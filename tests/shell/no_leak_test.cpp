@@ -1,0 +1,108 @@
+// What a long run repeats thousands of times — paints, ticks, the tray menu,
+// the dialogs — must give back every GDI object, menu and window it takes.
+// Each loop runs a few times before counting, since the first uses create
+// objects the process keeps: fonts, the menu's window class, and Wine's DC
+// cache, which grows on the second dialog shown, not the first.
+#include "shell_harness.h"
+
+#include "about_box.h"
+#include "gui_object_count.h"
+#include "main_window.h"
+#include "notice_and_alert.h"
+#include "status_drawing.h"
+#include "tray_icon.h"
+
+#include <cstdio>
+
+namespace {
+
+int const WARM_UP = 3;
+
+class NoLeakTest : public ShellTest {
+protected:
+    template <typename Step>
+    void ExpectNoLeak(int times, Step step) {
+        for (int i = 0; i < WARM_UP; ++i) step(i);
+        PumpMessages();
+        GuiObjectCounts const before = CountGuiObjects();
+        for (int i = 0; i < times; ++i) step(i);
+        PumpMessages();
+        GuiObjectCounts const after = CountGuiObjects();
+        EXPECT_EQ(after, before) << "before " << Describe(before) << ", after " << Describe(after)
+                                 << " (" << times << " times)";
+    }
+};
+
+void SetPaintState(int i) {
+    g_calibration.calibrationActive = static_cast<std::uint8_t>(i % 2);
+    g_calibration.countdownStarted = static_cast<std::uint8_t>(i % 3 == 0);
+    g_calibration.displayedRemaining = (i * 37) % 3600;
+    g_calibration.systemPercent = i % 101;
+    std::snprintf(g_calibration.statusText, sizeof g_calibration.statusText, "%s",
+                  i % 4 == 0 ? "Unable to retrieve System Battery Status."
+                             : "\nPower Source: Battery\nCalibration: Active\nSystem Battery: 50%");
+}
+
+TEST_F(NoLeakTest, PaintingIntoAMemoryDc) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 300, 200);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ previous = SelectObject(dc, bitmap);
+    ExpectNoLeak(3000, [&](int i) {
+        SetPaintState(i);
+        PaintStatusWindow(dc, window);
+    });
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+}
+
+TEST_F(NoLeakTest, RepaintingTheShownWindow) {
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    ExpectNoLeak(1000, [&](int i) {
+        SetPaintState(i);
+        InvalidateRect(window, nullptr, TRUE);
+        UpdateWindow(window);
+    });
+}
+
+TEST_F(NoLeakTest, TicksWithTheIconAndRepaints) {
+    AddTrayIcon(window);
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    // A cycle that never asks for the notice or the warning: plugged in,
+    // unplugged at full charge (calibration engages), discharging, a failed
+    // read, an unknown line status.
+    char const* const readings[] = {"1 100", "0 95", "0 60", "fail", "255 40"};
+    ModalDriver driver;
+    ExpectNoLeak(2000, [&](int i) {
+        WritePowerScript(readings[i % 5]);
+        SendMessageA(window, WM_TIMER, POLL_TIMER_ID, 0);
+        UpdateWindow(window);
+    });
+    EXPECT_TRUE(driver.dialogs.empty());
+    EXPECT_GT(tray.calls.size(), 1000u) << "the ticks did update the icon";
+}
+
+TEST_F(NoLeakTest, TrayMenus) {
+    // Only in case a key goes astray: ends a menu that stays open.
+    ModalDriver driver;
+    ExpectNoLeak(1000, [&](int) {
+        // Waiting in the queue, the key closes the menu as soon as it opens.
+        PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+        ShowTrayMenu(window, 200, 200);
+    });
+}
+
+TEST_F(NoLeakTest, AboutBoxesAndNotices) {
+    ModalDriver driver([](HWND dialog) { Click(dialog, IDOK); });
+    ExpectNoLeak(60, [&](int) {
+        ShowAboutBox(window);
+        g_calibration.noticeSuppressed = 0;
+        ShowCalibrationNotice(window);
+    });
+    EXPECT_EQ(driver.dialogs.size(), 2u * (60u + WARM_UP));
+    EXPECT_EQ(driver.forcedCloses, 0);
+}
+
+}  // namespace

@@ -1,0 +1,237 @@
+#include "shell_harness.h"
+
+#include "main_window.h"
+#include "resource.h"
+#include "tray_icon.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+char const POWER_SCRIPT[] = "corvanePower.txt";
+char const STATE_TEMPORARY[] = "corvaneState.dat.tmp";
+
+// A dialog or message box, and a popup menu's window.
+char const DIALOG_CLASS[] = "#32770";
+char const MENU_CLASS[] = "#32768";
+
+DWORD const FORCE_CLOSE_AFTER_MS = 2000;
+
+}  // namespace
+
+HINSTANCE TestModule() { return GetModuleHandleA(nullptr); }
+
+ATOM PrepareShell() {
+    static ATOM atom = [] {
+        HINSTANCE module = TestModule();
+        LoadStringA(module, IDS_TITLE, g_windowTitle, sizeof g_windowTitle);
+        LoadStringA(module, IDS_CLASS, g_className, sizeof g_className);
+        LoadLevelIcons(module);
+        return RegisterMainWindowClass(module);
+    }();
+    return atom;
+}
+
+void WritePowerScript(const char* text) {
+    std::FILE* file = std::fopen(POWER_SCRIPT, "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs(text, file);
+    std::fclose(file);
+}
+
+void RemovePowerScript() { std::remove(POWER_SCRIPT); }
+
+Bytes ReadFileBytes(const char* path) {
+    Bytes bytes;
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return bytes;
+    int c;
+    while ((c = std::fgetc(file)) != EOF) bytes.push_back(static_cast<unsigned char>(c));
+    std::fclose(file);
+    return bytes;
+}
+
+bool FileExists(const char* path) {
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+void RemoveStateFiles() {
+    std::remove(kStateFileName);
+    std::remove(STATE_TEMPORARY);
+}
+
+std::string Describe(const Bytes& bytes) {
+    std::string text = "{";
+    char hex[8];
+    for (unsigned char b : bytes) {
+        std::snprintf(hex, sizeof hex, " %02X", b);
+        text += hex;
+    }
+    return text + " }";
+}
+
+bool PumpMessages() {
+    bool quit = false;
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            quit = true;
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return quit;
+}
+
+void DestroyWindowQuietly(HWND window) {
+    if (!IsWindow(window)) return;
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcA));
+    if (g_trayRecord.hWnd == window) RemoveTrayIcon();
+    DestroyWindow(window);
+    if (g_statusWindow == window) g_statusWindow = nullptr;
+}
+
+void ShellTest::SetUp() {
+    ASSERT_NE(PrepareShell(), 0) << "RegisterMainWindowClass failed";
+    RemoveStateFiles();
+    RemovePowerScript();
+    g_calibration = CalibrationState{};
+    g_trayRecord = {};
+    ASSERT_TRUE(InitInstance(TestModule(), SW_HIDE));
+    window = g_statusWindow;
+    ASSERT_TRUE(IsWindow(window));
+    pollTimerWasRunning = KillTimer(window, POLL_TIMER_ID) != 0;
+    EXPECT_FALSE(PumpMessages());
+}
+
+void ShellTest::TearDown() {
+    DestroyWindowQuietly(window);
+    EXPECT_FALSE(PumpMessages()) << "something posted WM_QUIT";
+    RemoveStateFiles();
+    RemovePowerScript();
+}
+
+ModalDriver* ModalDriver::current_ = nullptr;
+
+ModalDriver::ModalDriver(Handler onDialog, Handler onMenu)
+    : onDialog_(std::move(onDialog)), onMenu_(std::move(onMenu)), previous_(current_) {
+    current_ = this;
+    // USER_TIMER_MINIMUM: the shortest period a timer has anyway.
+    timer_ = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, OnTimer);
+}
+
+ModalDriver::~ModalDriver() {
+    KillTimer(nullptr, timer_);
+    current_ = previous_;
+}
+
+void CALLBACK ModalDriver::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+    if (current_) current_->Check();
+}
+
+BOOL CALLBACK ModalDriver::OnWindow(HWND window, LPARAM) {
+    current_->Visit(window);
+    return TRUE;
+}
+
+void ModalDriver::Check() {
+    EnumThreadWindows(GetCurrentThreadId(), OnWindow, 0);
+}
+
+void ModalDriver::Visit(HWND window) {
+    if (!IsWindowVisible(window)) return;
+    std::string const windowClass = ClassOf(window);
+    bool const isDialog = windowClass == DIALOG_CLASS;
+    bool const isMenu = windowClass == MENU_CLASS;
+    if (!isDialog && !isMenu) return;
+
+    for (Seen& seen : seen_) {
+        if (seen.window != window) continue;
+        if (GetTickCount() - seen.since > FORCE_CLOSE_AFTER_MS) {
+            ++forcedCloses;
+            seen.since = GetTickCount();
+            if (isMenu) EndMenu();
+            else EndDialog(window, 0);
+        }
+        return;
+    }
+    seen_.push_back({window, GetTickCount()});
+    if (isDialog) {
+        dialogs.push_back(TextOf(window));
+        if (onDialog_) onDialog_(window);
+        else SendMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    } else {
+        ++menus;
+        if (onMenu_) onMenu_(window);
+        else EndMenu();
+    }
+}
+
+FakeNotificationArea* FakeNotificationArea::current_ = nullptr;
+
+FakeNotificationArea::FakeNotificationArea() {
+    static ATOM const registered = [] {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = Procedure;
+        windowClass.hInstance = TestModule();
+        windowClass.lpszClassName = "Shell_TrayWnd";
+        return RegisterClassA(&windowClass);
+    }();
+    EXPECT_NE(registered, 0);
+    current_ = this;
+    window_ = CreateWindowExA(0, "Shell_TrayWnd", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                              TestModule(), nullptr);
+    EXPECT_EQ(FindWindowA("Shell_TrayWnd", nullptr), window_) << "the fake must be found first";
+}
+
+FakeNotificationArea::~FakeNotificationArea() {
+    DestroyWindow(window_);
+    current_ = nullptr;
+}
+
+std::vector<DWORD> FakeNotificationArea::Messages() const {
+    std::vector<DWORD> messages;
+    for (const TrayCall& call : calls) messages.push_back(call.message);
+    return messages;
+}
+
+LRESULT CALLBACK FakeNotificationArea::Procedure(HWND window, UINT message, WPARAM wParam,
+                                                 LPARAM lParam) {
+    if (message != WM_COPYDATA || !current_) return DefWindowProcA(window, message, wParam, lParam);
+    const COPYDATASTRUCT* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    TrayCall call = {static_cast<DWORD>(copy->dwData), reinterpret_cast<HWND>(wParam), 0, 0, 0, {}};
+    size_t const TIP_LENGTH = 128;
+    UINT fields[4];
+    if (copy->cbData >= sizeof fields + TIP_LENGTH * 2) {
+        std::memcpy(fields, copy->lpData, sizeof fields);
+        call.id = fields[1];
+        call.flags = fields[2];
+        call.callbackMessage = fields[3];
+        const unsigned char* tip = static_cast<const unsigned char*>(copy->lpData) + sizeof fields;
+        for (size_t i = 0; i < TIP_LENGTH; ++i) {
+            unsigned c = tip[2 * i] | unsigned(tip[2 * i + 1]) << 8;
+            if (c == 0) break;
+            call.tip += c < 0x80 ? static_cast<char>(c) : '?';
+        }
+    }
+    current_->calls.push_back(call);
+    return TRUE;
+}
+
+std::string ClassOf(HWND window) {
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+std::string TextOf(HWND window) {
+    char text[512] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+void Click(HWND dialog, int controlId) {
+    SendMessageA(GetDlgItem(dialog, controlId), BM_CLICK, 0, 0);
+}

@@ -1,0 +1,134 @@
+// What the shell tests share: the test program stands in for WinMain (the
+// strings, the window class, the icons), scripts the power reading through
+// corvanePower.txt, and drives the modal dialogs, message boxes and menus
+// that the shell opens on the test's own thread.
+#pragma once
+
+#include "calibration_state.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<unsigned char>;
+
+// The test program itself, which has the resources linked in.
+HINSTANCE TestModule();
+
+// WinMain's start-up, run once per process: the title and class name from the
+// string table, the window class and the level icons. Returns the atom of the
+// one RegisterMainWindowClass call.
+ATOM PrepareShell();
+
+// The reading ReadPowerStatus returns from now on: "AC PERCENT" or "fail".
+void WritePowerScript(const char* text);
+void RemovePowerScript();
+
+Bytes ReadFileBytes(const char* path);
+bool FileExists(const char* path);
+void RemoveStateFiles();
+std::string Describe(const Bytes& bytes);
+
+// Dispatches every queued message; true when a WM_QUIT was among them (it is
+// taken out of the queue so that it cannot end a later modal loop).
+bool PumpMessages();
+
+// Destroys a status window the way a test must: its WM_DESTROY is Exit,
+// which releases the drawing brushes for the rest of the process and posts
+// WM_QUIT, so only the tests of Exit itself may run it. Here the window
+// loses its procedure first, and the tray record is cleared as Exit would.
+void DestroyWindowQuietly(HWND window);
+
+// Wine's shell32 passes every Shell_NotifyIcon call to the first top-level
+// "Shell_TrayWnd" window as WM_COPYDATA, with the NIM_ code as dwData and the
+// record's first fields (hWnd, uID, uFlags, uCallbackMessage, then the tip as
+// 128 UTF-16 characters) at the start of the data. A window of that class
+// made here is found before the desktop's own, so a test sees every call the
+// shell makes while one of these exists.
+struct TrayCall {
+    DWORD message;  // NIM_ADD, NIM_MODIFY, NIM_DELETE
+    HWND owner;
+    UINT id;
+    UINT flags;
+    UINT callbackMessage;
+    std::string tip;
+};
+
+class FakeNotificationArea {
+public:
+    FakeNotificationArea();
+    ~FakeNotificationArea();
+    FakeNotificationArea(const FakeNotificationArea&) = delete;
+    FakeNotificationArea& operator=(const FakeNotificationArea&) = delete;
+
+    std::vector<TrayCall> calls;
+    std::vector<DWORD> Messages() const;
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND window_;
+    static FakeNotificationArea* current_;
+};
+
+// A fresh state record, no state or script file, and a hidden status window
+// from InitInstance whose poll timer is stopped, so that only the test ticks.
+// The notification area is a fake one: the desktop's own takes seconds for
+// some calls, and the fake lets a test see what the shell asked of it.
+class ShellTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    FakeNotificationArea tray;
+
+    HWND window = nullptr;
+    // Whether InitInstance had started the poll timer (KillTimer found it).
+    bool pollTimerWasRunning = false;
+};
+
+// Watches, from a thread timer that every modal loop dispatches, for the
+// dialogs, message boxes ("#32770") and popup menus ("#32768") this thread
+// opens, and hands each new one to a handler once. A window the handler left
+// open is closed by force after two seconds and counted, so a test that
+// fails to close its dialog fails instead of hanging.
+class ModalDriver {
+public:
+    using Handler = std::function<void(HWND)>;
+
+    // Without a handler a dialog gets IDCANCEL and a menu is ended.
+    explicit ModalDriver(Handler onDialog = {}, Handler onMenu = {});
+    ~ModalDriver();
+    ModalDriver(const ModalDriver&) = delete;
+    ModalDriver& operator=(const ModalDriver&) = delete;
+
+    // Captions of the dialogs seen, in order.
+    std::vector<std::string> dialogs;
+    int menus = 0;
+    int forcedCloses = 0;
+
+private:
+    struct Seen {
+        HWND window;
+        DWORD since;
+    };
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
+    static BOOL CALLBACK OnWindow(HWND window, LPARAM);
+    void Check();
+    void Visit(HWND window);
+
+    Handler onDialog_;
+    Handler onMenu_;
+    UINT_PTR timer_;
+    std::vector<Seen> seen_;
+    ModalDriver* previous_;
+    static ModalDriver* current_;
+};
+
+std::string ClassOf(HWND window);
+std::string TextOf(HWND window);
+
+// Clicks a dialog's control as the mouse would (BM_CLICK).
+void Click(HWND dialog, int controlId);

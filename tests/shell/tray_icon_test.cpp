@@ -1,0 +1,243 @@
+// The notification-area icon: the record the shell keeps, the level icon each
+// reading picks, what the shell asks of the notification area, the mouse on
+// the icon and its menu. A FakeNotificationArea sees every call the shell makes.
+#include "shell_harness.h"
+
+#include "display_readings.h"
+#include "main_window.h"
+#include "resource.h"
+#include "tray_icon.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace {
+
+HICON ResourceIcon(int id) { return LoadIconA(TestModule(), MAKEINTRESOURCEA(id)); }
+
+using TrayTest = ShellTest;
+
+TEST_F(TrayTest, AddingTheIconFillsTheFirstLayoutRecordForThisWindow) {
+    // Another window of the same class and title, made later, is the one
+    // FindWindow would return; the record must name the window InitInstance made.
+    HWND decoy = CreateWindowExA(0, g_className, g_windowTitle, WS_CAPTION | WS_SYSMENU, 0, 0,
+                                 50, 50, nullptr, nullptr, TestModule(), nullptr);
+    ASSERT_NE(decoy, nullptr);
+    ASSERT_EQ(FindWindowA(g_className, g_windowTitle), decoy);
+
+    AddTrayIcon(window);
+    DestroyWindowQuietly(decoy);
+
+    EXPECT_EQ(offsetof(NOTIFYICONDATAA, szTip) + 64, 88u) << "a 32-bit program's first layout";
+    EXPECT_EQ(g_trayRecord.cbSize, 88u);
+    EXPECT_EQ(g_trayRecord.hWnd, window);
+    EXPECT_EQ(g_trayRecord.uID, 1u);
+    EXPECT_EQ(g_trayRecord.uFlags, UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+    EXPECT_EQ(g_trayRecord.uCallbackMessage, 1025u);
+    EXPECT_EQ(g_trayRecord.hIcon, ResourceIcon(IDI_APP)) << "the program's icon until the first tick";
+    EXPECT_EQ(std::string(g_trayRecord.szTip, strnlen(g_trayRecord.szTip, sizeof g_trayRecord.szTip)),
+              "Corvane 1.0.1");
+
+    ASSERT_EQ(tray.calls.size(), 1u);
+    const TrayCall& add = tray.calls[0];
+    EXPECT_EQ(add.message, DWORD(NIM_ADD));
+    EXPECT_EQ(add.owner, window);
+    EXPECT_EQ(add.id, 1u);
+    EXPECT_EQ(add.flags, UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+    EXPECT_EQ(add.callbackMessage, 1025u);
+    EXPECT_EQ(add.tip, "Corvane 1.0.1");
+}
+
+TEST_F(TrayTest, EachReadingShowsItsLevelIcon) {
+    struct Case {
+        const char* what;
+        const char* reading;
+        int active, countdown, remaining;
+        TrayLevel level;
+        int icon;
+    } const cases[] = {
+        {"external power", "1 100", 0, 0, 0, TrayLevel::External, IDI_EXTERNAL},
+        {"external power during a countdown", "1 1", 1, 1, 900, TrayLevel::External, IDI_EXTERNAL},
+        {"inactive at 95%", "0 95", 0, 0, 0, TrayLevel::Full, IDI_LEVEL_FULL},
+        {"inactive at 51%", "0 51", 0, 0, 0, TrayLevel::Full, IDI_LEVEL_FULL},
+        {"inactive at 50%", "0 50", 0, 0, 0, TrayLevel::Medium, IDI_LEVEL_MEDIUM},
+        {"inactive at 21%", "0 21", 0, 0, 0, TrayLevel::Medium, IDI_LEVEL_MEDIUM},
+        {"inactive at 20%", "0 20", 0, 0, 0, TrayLevel::Low, IDI_LEVEL_LOW},
+        {"inactive at 2%", "0 2", 0, 0, 0, TrayLevel::Low, IDI_LEVEL_LOW},
+        {"inactive at 1% counts as empty", "0 1", 0, 0, 0, TrayLevel::Empty, IDI_APP},
+        {"inactive at 0%", "0 0", 0, 0, 0, TrayLevel::Empty, IDI_APP},
+        {"unknown line status at 40%", "255 40", 0, 0, 0, TrayLevel::Medium, IDI_LEVEL_MEDIUM},
+        {"active at 1%, reserve untouched", "0 1", 1, 0, 0, TrayLevel::Medium, IDI_LEVEL_MEDIUM},
+        {"active at 60%", "0 60", 1, 0, 0, TrayLevel::Full, IDI_LEVEL_FULL},
+        {"countdown with a quarter hour left", "0 1", 1, 1, 900, TrayLevel::Low, IDI_LEVEL_LOW},
+        {"countdown with nothing left", "0 1", 1, 1, 0, TrayLevel::Empty, IDI_APP},
+    };
+    AddTrayIcon(window);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_calibration.calibrationActive = static_cast<std::uint8_t>(c.active);
+        g_calibration.countdownStarted = static_cast<std::uint8_t>(c.countdown);
+        g_calibration.displayedRemaining = c.remaining;
+        WritePowerScript(c.reading);
+        tray.calls.clear();
+        UpdateTrayIcon();
+        EXPECT_EQ(g_trayRecord.hIcon, IconForLevel(c.level));
+        EXPECT_EQ(g_trayRecord.hIcon, ResourceIcon(c.icon));
+        EXPECT_EQ(tray.Messages(), std::vector<DWORD>{NIM_MODIFY});
+        if (!tray.calls.empty()) {
+            EXPECT_EQ(tray.calls[0].owner, window);
+        }
+        EXPECT_EQ(g_trayRecord.hWnd, window);
+        EXPECT_EQ(g_trayRecord.uFlags, UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+    }
+}
+
+TEST_F(TrayTest, LevelIconsAreFiveDistinctIcons) {
+    TrayLevel const levels[] = {TrayLevel::External, TrayLevel::Empty, TrayLevel::Low,
+                                TrayLevel::Medium, TrayLevel::Full};
+    for (TrayLevel a : levels) {
+        EXPECT_NE(IconForLevel(a), nullptr);
+        for (TrayLevel b : levels) {
+            if (a != b) {
+                EXPECT_NE(IconForLevel(a), IconForLevel(b));
+            }
+        }
+    }
+    // Loaded at the standard icon size.
+    ICONINFO info = {};
+    ASSERT_TRUE(GetIconInfo(IconForLevel(TrayLevel::Full), &info));
+    BITMAP mask = {};
+    GetObjectA(info.hbmMask, sizeof mask, &mask);
+    EXPECT_EQ(mask.bmWidth, GetSystemMetrics(SM_CXICON));
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+}
+
+TEST_F(TrayTest, FailedReadKeepsTheIconItShows) {
+    AddTrayIcon(window);
+    WritePowerScript("0 95");
+    UpdateTrayIcon();
+    ASSERT_EQ(g_trayRecord.hIcon, ResourceIcon(IDI_LEVEL_FULL));
+    char const* const failures[] = {"fail", "", "x 95", "0", nullptr};
+    for (const char* failure : failures) {
+        SCOPED_TRACE(failure ? std::string("script \"") + failure + "\"" : "no script");
+        if (failure) WritePowerScript(failure);
+        else RemovePowerScript();
+        tray.calls.clear();
+        UpdateTrayIcon();
+        EXPECT_EQ(g_trayRecord.hIcon, ResourceIcon(IDI_LEVEL_FULL));
+        EXPECT_TRUE(tray.calls.empty()) << "nothing to tell the notification area";
+    }
+}
+
+TEST_F(TrayTest, RemovedIconIsNotUpdatedOrRestored) {
+    AddTrayIcon(window);
+    WritePowerScript("0 95");
+    UpdateTrayIcon();
+    tray.calls.clear();
+    RemoveTrayIcon();
+    ASSERT_EQ(tray.Messages(), std::vector<DWORD>{NIM_DELETE});
+    EXPECT_EQ(tray.calls[0].owner, window);
+    EXPECT_EQ(tray.calls[0].id, 1u);
+    EXPECT_EQ(g_trayRecord.hWnd, nullptr);
+
+    tray.calls.clear();
+    WritePowerScript("1 100");
+    UpdateTrayIcon();
+    EXPECT_EQ(g_trayRecord.hIcon, ResourceIcon(IDI_LEVEL_FULL)) << "unchanged";
+    EXPECT_EQ(g_trayRecord.hWnd, nullptr);
+    RestoreTrayIcon();
+    EXPECT_EQ(SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0), 0);
+    EXPECT_TRUE(tray.calls.empty());
+}
+
+TEST_F(TrayTest, NewTaskBarGetsTheIconBackAsItLastWas) {
+    AddTrayIcon(window);
+    WritePowerScript("0 30");
+    UpdateTrayIcon();
+    NOTIFYICONDATAA const before = g_trayRecord;
+    tray.calls.clear();
+
+    EXPECT_EQ(SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0), 0);
+    EXPECT_EQ(std::memcmp(&before, &g_trayRecord, sizeof before), 0) << "the record is not changed";
+    ASSERT_EQ(tray.Messages(), std::vector<DWORD>{NIM_ADD});
+    EXPECT_EQ(tray.calls[0].owner, window);
+    EXPECT_EQ(tray.calls[0].id, 1u);
+    EXPECT_EQ(tray.calls[0].flags, UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+    EXPECT_EQ(tray.calls[0].callbackMessage, 1025u);
+    EXPECT_EQ(tray.calls[0].tip, "Corvane 1.0.1");
+    EXPECT_EQ(g_trayRecord.hIcon, ResourceIcon(IDI_LEVEL_MEDIUM));
+}
+
+TEST_F(TrayTest, LeftButtonDownTogglesTheWindowOtherClicksDoNothing) {
+    AddTrayIcon(window);
+    struct Step {
+        UINT mouse;
+        bool visibleAfter;
+    } const steps[] = {
+        {WM_LBUTTONDOWN, true},  {WM_LBUTTONUP, true},    {WM_LBUTTONDBLCLK, true},
+        {WM_RBUTTONUP, true},    {WM_MOUSEMOVE, true},    {WM_LBUTTONDOWN, false},
+        {WM_LBUTTONUP, false},   {WM_LBUTTONDBLCLK, false}, {WM_RBUTTONUP, false},
+        {WM_RBUTTONDBLCLK, false}, {WM_LBUTTONDOWN, true}, {WM_LBUTTONDOWN, false},
+    };
+    ASSERT_FALSE(IsWindowVisible(window));
+    ModalDriver driver;
+    int i = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE("step " + std::to_string(i++) + ", mouse message " + std::to_string(step.mouse));
+        EXPECT_EQ(SendMessageA(window, WM_TRAY_CALLBACK, TRAY_ICON_ID, step.mouse), 0);
+        EXPECT_EQ(IsWindowVisible(window) != FALSE, step.visibleAfter);
+    }
+    EXPECT_EQ(driver.menus, 0) << "only the right button's press opens the menu";
+    EXPECT_TRUE(driver.dialogs.empty());
+    EXPECT_TRUE(IsWindow(window));
+}
+
+std::vector<std::string> MenuItems(HMENU menu) {
+    std::vector<std::string> items;
+    int const count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        char text[64] = {};
+        GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        items.push_back(std::to_string(GetMenuItemID(menu, i)) + " " + text);
+    }
+    return items;
+}
+
+// MN_GETHMENU: the menu a popup menu window shows.
+HMENU MenuOf(HWND menuWindow) {
+    return reinterpret_cast<HMENU>(SendMessageA(menuWindow, 0x01E1, 0, 0));
+}
+
+TEST_F(TrayTest, RightButtonDownOpensAboutAndExitMenu) {
+    AddTrayIcon(window);
+    std::vector<std::string> items;
+    ModalDriver driver({}, [&](HWND menuWindow) {
+        items = MenuItems(MenuOf(menuWindow));
+        EndMenu();
+    });
+    EXPECT_EQ(SendMessageA(window, WM_TRAY_CALLBACK, TRAY_ICON_ID, WM_RBUTTONDOWN), 0);
+    EXPECT_FALSE(PumpMessages());
+    EXPECT_EQ(driver.menus, 1);
+    EXPECT_EQ(driver.forcedCloses, 0);
+    EXPECT_EQ(items, (std::vector<std::string>{"1027 About", "1026 Exit"}));
+    EXPECT_TRUE(driver.dialogs.empty()) << "dismissing the menu chooses nothing";
+    EXPECT_TRUE(IsWindow(window));
+}
+
+TEST_F(TrayTest, ChoosingAboutInTheMenuOpensTheAboutBox) {
+    ModalDriver driver([](HWND dialog) { Click(dialog, IDOK); },
+                       [&](HWND) {
+                           // The menu's own loop reads the keys: the first item, then Enter.
+                           PostMessageA(window, WM_KEYDOWN, VK_DOWN, 0);
+                           PostMessageA(window, WM_KEYDOWN, VK_RETURN, 0);
+                       });
+    ShowTrayMenu(window, 100, 100);
+    EXPECT_FALSE(PumpMessages());
+    EXPECT_EQ(driver.menus, 1);
+    EXPECT_EQ(driver.dialogs, std::vector<std::string>{"About"});
+    EXPECT_EQ(driver.forcedCloses, 0);
+    EXPECT_TRUE(IsWindow(window));
+}
+
+}  // namespace
