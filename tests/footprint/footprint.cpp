@@ -92,6 +92,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     int ticks = std::atoi(argv[2]);
+    // The desktop's task bar comes up beside this program; Corvane's icon
+    // calls would fail quickly, and cost nothing, before it exists.
+    if (!WaitFor([] { return FindWindowA("Shell_TrayWnd", nullptr) != nullptr; }, 30000)) {
+        std::fprintf(stderr, "no task bar in this desktop\n");
+        return 1;
+    }
+    Sleep(1000);
     std::string folder = MakeFreshFolder("footprint");
     STARTUPINFOA startup = {sizeof(startup)};
     PROCESS_INFORMATION process = {};
