@@ -7,13 +7,14 @@
 #   sizes, and under Wine after 1,000 ticks the working set and the CPU time
 #   per tick, of the program and of the Explorer that hosts the tray.
 set -euo pipefail
+source "$(dirname "$0")/wine-session.sh"
 cd "$(dirname "$0")/.."
 
 cmake --preset bench
 cmake --build --preset bench
 
 work=$(mktemp -d build/bench/run.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+trap 'rm -rf "$work"; end_wine_session' EXIT
 
 run_core_benchmarks() {
     local program
@@ -29,14 +30,8 @@ run_windows_measurements() {
     build="$(pwd)/build/windows"
     figures_dir=$(mktemp -d "$build/bench.XXXXXX")
 
-    export WINEPREFIX="$build/wineprefix-bench" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    local xvfb_pid="" display_file="$figures_dir/display"
-    if [ -z "${DISPLAY:-}" ]; then
-        Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
-        xvfb_pid=$!
-        for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.05; done
-        export DISPLAY=":$(head -n 1 "$display_file")"
-    fi
+    use_wine_prefix "$build/wineprefix-bench"
+    start_private_display 800x600
     # All run the same way, in a desktop whose tray takes Corvane's icon. The
     # scripted build finds no reading in its fresh folder, so its ticks fail
     # before the tray update: the difference is what that update costs.
@@ -51,8 +46,7 @@ run_windows_measurements() {
             "$build/tests/footprint/footprint.exe" "$(winepath -w "$program")" "$ticks" >"$name.txt" 2>&1)
         wineserver -w
     done
-    wineserver -k 2>/dev/null || true
-    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+    end_wine_session
 
     echo "== corvane.exe against a bare window program (same flags, stripped; $ticks ticks under Wine)"
     python3 - "$figures_dir" "$build/shell/corvane.exe" "$build/tests/footprint/bare-window.exe" <<'PY'

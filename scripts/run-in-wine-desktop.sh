@@ -6,13 +6,14 @@
 # screenshot of the desktop, prints where, and ends the program.
 # Usage: run-in-wine-desktop.sh BUILD_DIR
 set -euo pipefail
+source "$(dirname "$0")/wine-session.sh"
 
 build=$(realpath "$1")
 program="$build/shell/corvane.exe"
 driver="$build/tests/e2e/corvane-driver.exe"
 desktop="/desktop=Corvane,800x600"
 
-export WINEPREFIX="$build/wineprefix-run" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+use_wine_prefix "$build/wineprefix-run"
 # The state file lives in the working directory.
 mkdir -p "$build/run"
 cd "$build/run"
@@ -25,23 +26,8 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 screenshot="$build/corvane-screenshot.png"
-display_file=$(mktemp)
-xvfb_pid=
-cleanup() {
-    wineserver -k 2>/dev/null || true
-    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-    rm -f "$display_file"
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$display_file" ] && break
-    sleep 0.05
-done
-[ -s "$display_file" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n 1 "$display_file")"
+trap end_wine_session EXIT
+start_private_display 800x600
 
 echo "No display: running Corvane on a private X server ($DISPLAY)"
 # The driver joins the running desktop, which does not wait for it; it

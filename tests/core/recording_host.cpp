@@ -11,23 +11,6 @@
 
 RecordingHost* RecordingHost::current_ = nullptr;
 
-Bytes ReadFileBytes(const char* path) {
-    Bytes bytes;
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) return bytes;
-    int c;
-    while ((c = std::fgetc(file)) != EOF) bytes.push_back(static_cast<unsigned char>(c));
-    std::fclose(file);
-    return bytes;
-}
-
-void WriteFileBytes(const char* path, const Bytes& bytes) {
-    std::FILE* file = std::fopen(path, "wb");
-    ASSERT_NE(file, nullptr) << path;
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
-}
-
 bool FileExists(const char* path) {
     std::FILE* file = std::fopen(path, "rb");
     if (file) std::fclose(file);
@@ -48,41 +31,6 @@ bool RemoveFolder(const char* path) {
 #else
     return rmdir(path) == 0;
 #endif
-}
-
-Bytes StateFileBytes(unsigned char countdownStarted, std::int32_t remainingSeconds,
-                     unsigned char calibrationActive, unsigned char noticeSuppressed) {
-    std::uint32_t r = static_cast<std::uint32_t>(remainingSeconds);
-    return {countdownStarted,
-            static_cast<unsigned char>(r),
-            static_cast<unsigned char>(r >> 8),
-            static_cast<unsigned char>(r >> 16),
-            static_cast<unsigned char>(r >> 24),
-            calibrationActive,
-            noticeSuppressed};
-}
-
-std::string Describe(const Bytes& bytes) {
-    std::string text;
-    char hex[4];
-    for (unsigned char b : bytes) {
-        std::snprintf(hex, sizeof hex, "%02X ", b);
-        text += hex;
-    }
-    return text.empty() ? "(no bytes)" : text;
-}
-
-std::string DescribeFields(const CalibrationState& s) {
-    char text[200];
-    std::snprintf(text, sizeof text,
-                  "countdownStarted=%d remainingSeconds=%d calibrationActive=%d noticeSuppressed=%d "
-                  "lowAlertShown=%d previousOnExternal=%d noticeShownThisDischarge=%d "
-                  "systemPercent=%d displayedRemaining=%d",
-                  s.countdownStarted, static_cast<int>(s.remainingSeconds), s.calibrationActive,
-                  s.noticeSuppressed, s.lowAlertShown, s.previousOnExternal,
-                  s.noticeShownThisDischarge, static_cast<int>(s.systemPercent),
-                  static_cast<int>(s.displayedRemaining));
-    return text;
 }
 
 // The newest host receives the calls; a host made inside a test hands them

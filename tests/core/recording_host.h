@@ -6,6 +6,7 @@
 
 #include "calibration_state.h"
 #include "power_tick.h"
+#include "state_file_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -14,17 +15,9 @@
 #include <string>
 #include <vector>
 
-using Bytes = std::vector<unsigned char>;
-
-Bytes ReadFileBytes(const char* path);
-void WriteFileBytes(const char* path, const Bytes& bytes);
 bool FileExists(const char* path);
 bool MakeFolder(const char* path);
 bool RemoveFolder(const char* path);
-
-// The seven bytes SaveState writes for these field values.
-Bytes StateFileBytes(unsigned char countdownStarted, std::int32_t remainingSeconds,
-                     unsigned char calibrationActive, unsigned char noticeSuppressed);
 
 enum class HostCall { ReadPowerStatus, UpdateTrayIcon, ShowCalibrationNotice, RaiseLowBatteryAlert };
 
@@ -86,6 +79,3 @@ protected:
     RecordingHost host;
 };
 
-std::string Describe(const Bytes& bytes);
-// Every field but the status text, for comparing two states.
-std::string DescribeFields(const CalibrationState& state);

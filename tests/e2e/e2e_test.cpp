@@ -124,9 +124,9 @@ TEST_F(ScriptedProgramTest, ADischargeFromNinetyFivePercentEngagesCalibration) {
     Start(ScriptedProgram(), "engage", "0 95");
     EXPECT_TRUE(StateFile(program).empty()) << "nothing is written before the first tick";
     TickOn("0 95");
-    EXPECT_EQ(StateFile(program), StateBytes(0, 0, 1, 0)) << HexBytes(StateFile(program));
+    EXPECT_EQ(StateFile(program), StateFileBytes(0, 0, 1, 0)) << HexBytes(StateFile(program));
     TickOn("0 60", 5);
-    EXPECT_EQ(StateFile(program), StateBytes(0, 0, 1, 0));
+    EXPECT_EQ(StateFile(program), StateFileBytes(0, 0, 1, 0));
     EXPECT_EQ(FindDialog(program.process.dwProcessId, "Corvane Alert"), nullptr);
 }
 
@@ -144,7 +144,7 @@ TEST_F(ScriptedProgramTest, TheNoticeCanBeSilencedForGood) {
     PostMessageA(notice, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(notice); }));
     ASSERT_TRUE(WaitUntilHandled(program.window));
-    std::vector<unsigned char> file = StateFile(program);
+    Bytes file = StateFile(program);
     ASSERT_EQ(file.size(), 7u);
     EXPECT_EQ(file[6], 1) << HexBytes(file);
 
@@ -152,30 +152,30 @@ TEST_F(ScriptedProgramTest, TheNoticeCanBeSilencedForGood) {
     Restart(ScriptedProgram());
     TickOn("0 50");
     EXPECT_EQ(FindDialog(program.process.dwProcessId, "Corvane Alert"), nullptr);
-    EXPECT_EQ(StateFile(program), StateBytes(0, 0, 0, 1));
+    EXPECT_EQ(StateFile(program), StateFileBytes(0, 0, 0, 1));
 }
 
 TEST_F(ScriptedProgramTest, TheWarningBoxOpensAtTenMinutesAndAgainAtOne) {
     Start(ScriptedProgram(), "alerts", "0 95");
     TickOn("0 95");
     TickOn("0 1", 599);
-    EXPECT_EQ(StateFile(program), StateBytes(1, 605, 1, 0)) << HexBytes(StateFile(program));
+    EXPECT_EQ(StateFile(program), StateFileBytes(1, 605, 1, 0)) << HexBytes(StateFile(program));
     EXPECT_EQ(FindDialog(program.process.dwProcessId, "Battery Alert"), nullptr);
 
     PostTicks(program.window, 1);
     HWND warning = WaitForDialog("Battery Alert");
     ASSERT_NE(warning, nullptr);
     EXPECT_EQ(WindowText(GetDlgItem(warning, 0xFFFF)), "Battery is getting low. Plug in soon.");
-    EXPECT_EQ(StateFile(program), StateBytes(1, 600, 1, 0));
+    EXPECT_EQ(StateFile(program), StateFileBytes(1, 600, 1, 0));
     PostMessageA(warning, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(warning); }));
 
     TickOn("0 1", 107);
-    EXPECT_EQ(StateFile(program), StateBytes(1, 65, 1, 0));
+    EXPECT_EQ(StateFile(program), StateFileBytes(1, 65, 1, 0));
     PostTicks(program.window, 1);
     warning = WaitForDialog("Battery Alert");
     ASSERT_NE(warning, nullptr);
-    EXPECT_EQ(StateFile(program), StateBytes(0, 60, 0, 0)) << "calibration ended at the last minute";
+    EXPECT_EQ(StateFile(program), StateFileBytes(0, 60, 0, 0)) << "calibration ended at the last minute";
     PostMessageA(warning, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(warning); }));
     EXPECT_EQ(ExitProgram(&program), 0);
@@ -185,8 +185,8 @@ TEST_F(ScriptedProgramTest, AFailedReadChangesNothingAndTheProgramRunsOn) {
     Start(ScriptedProgram(), "failed-read", "0 95");
     TickOn("0 95");
     TickOn("0 1", 3);
-    std::vector<unsigned char> before = StateFile(program);
-    ASSERT_EQ(before, StateBytes(1, 3585, 1, 0));
+    Bytes before = StateFile(program);
+    ASSERT_EQ(before, StateFileBytes(1, 3585, 1, 0));
 
     TickOn("fail", 5);
     TickOn("0 1 2 3", 5);
@@ -197,7 +197,7 @@ TEST_F(ScriptedProgramTest, AFailedReadChangesNothingAndTheProgramRunsOn) {
     EXPECT_TRUE(IsRunning(program));
 
     TickOn("0 1");
-    EXPECT_EQ(StateFile(program), StateBytes(1, 3580, 1, 0)) << "the next good reading carries on";
+    EXPECT_EQ(StateFile(program), StateFileBytes(1, 3580, 1, 0)) << "the next good reading carries on";
     EXPECT_EQ(ExitProgram(&program), 0);
 }
 
@@ -209,15 +209,15 @@ TEST_F(ScriptedProgramTest, ExitWhileANoticeOrWarningIsOpenEndsCleanly) {
     HWND notice = WaitForDialog("Corvane Alert");
     ASSERT_NE(notice, nullptr);
     EXPECT_EQ(ExitProgram(&program), 0);
-    EXPECT_EQ(StateFile(program), StateBytes(0, 0, 0, 0)) << "the reset after the notice was saved";
+    EXPECT_EQ(StateFile(program), StateFileBytes(0, 0, 0, 0)) << "the reset after the notice was saved";
 
-    WriteBytes(PathIn(program.folder, "corvaneState.dat"), StateBytes(1, 605, 1, 0));
+    WriteFileBytes(PathIn(program.folder, "corvaneState.dat"), StateFileBytes(1, 605, 1, 0));
     SetPowerReading(program, "0 1");
     Restart(ScriptedProgram());
     PostTicks(program.window, 1);
     ASSERT_NE(WaitForDialog("Battery Alert"), nullptr);
     EXPECT_EQ(ExitProgram(&program), 0);
-    EXPECT_EQ(StateFile(program), StateBytes(1, 600, 1, 0));
+    EXPECT_EQ(StateFile(program), StateFileBytes(1, 600, 1, 0));
 }
 
 }  // namespace

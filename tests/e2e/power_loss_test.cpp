@@ -16,7 +16,7 @@ int EnvironmentNumber(const char* name, int fallback) {
     return text ? std::atoi(text) : fallback;
 }
 
-int RemainingSeconds(const std::vector<unsigned char>& file) {
+int RemainingSeconds(const Bytes& file) {
     return static_cast<int>(static_cast<unsigned>(file[1]) | static_cast<unsigned>(file[2]) << 8 |
                             static_cast<unsigned>(file[3]) << 16 | static_cast<unsigned>(file[4]) << 24);
 }
@@ -35,11 +35,11 @@ TEST(PowerLossTest, EveryKillLeavesAStateTheProgramHad) {
 
     int survived = 0, cutMidCountdown = 0;
     for (int kill = 0; kill < kills; ++kill) {
-        std::vector<unsigned char> before = ReadBytes(stateFile);
+        Bytes before = ReadFileBytes(stateFile);
         // Keep the reserve well above the alert, whose box would stop the run.
         if (before.size() != 7 || RemainingSeconds(before) < 1000) {
-            before = StateBytes(1, 3600, 1, 0);
-            WriteBytes(stateFile, before);
+            before = StateFileBytes(1, 3600, 1, 0);
+            WriteFileBytes(stateFile, before);
         }
         RunningProgram program;
         ASSERT_TRUE(StartProgram(std::getenv("CORVANE_SCRIPTED_EXE"), folder, &program));
@@ -48,10 +48,10 @@ TEST(PowerLossTest, EveryKillLeavesAStateTheProgramHad) {
         KillProgram(&program);
         CloseHandles(&program);
 
-        std::vector<unsigned char> after = ReadBytes(stateFile);
+        Bytes after = ReadFileBytes(stateFile);
         ASSERT_EQ(after.size(), 7u) << "after kill " << kill << ": " << HexBytes(after);
         int steps = (RemainingSeconds(before) - RemainingSeconds(after)) / 5;
-        ASSERT_EQ(after, StateBytes(1, RemainingSeconds(before) - 5 * steps, 1, 0))
+        ASSERT_EQ(after, StateFileBytes(1, RemainingSeconds(before) - 5 * steps, 1, 0))
             << "after kill " << kill << ": " << HexBytes(after);
         ASSERT_GE(steps, 0);
         ASSERT_LE(steps, ticksPerRun);

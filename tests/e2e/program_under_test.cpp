@@ -28,15 +28,10 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
     char className[64] = {}, title[256] = {};
     GetClassNameA(window, className, sizeof className);
     GetWindowTextA(window, title, sizeof title);
-    if (lstrcmpA(className, search->className) != 0 || lstrcmpA(title, search->title) != 0) return TRUE;
+    if (search->className && lstrcmpA(className, search->className) != 0) return TRUE;
+    if (search->title && lstrcmpA(title, search->title) != 0) return TRUE;
     search->found = window;
     return FALSE;
-}
-
-HWND FindTopLevel(DWORD processId, const char* className, const char* title) {
-    WindowSearch search = {processId, className, title, nullptr};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
 }
 
 BOOL CALLBACK CollectText(HWND control, LPARAM parameter) {
@@ -45,6 +40,12 @@ BOOL CALLBACK CollectText(HWND control, LPARAM parameter) {
 }
 
 }  // namespace
+
+HWND FindTopLevel(DWORD processId, const char* className, const char* title) {
+    WindowSearch search = {processId, className, title, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
 
 HWND FindStatusWindow(DWORD processId) { return FindTopLevel(processId, "CORVANE", "Corvane"); }
 
@@ -133,53 +134,15 @@ std::string MakeFreshFolder(const std::string& name) {
 
 std::string PathIn(const std::string& folder, const char* file) { return folder + "\\" + file; }
 
-std::vector<unsigned char> ReadBytes(const std::string& path) {
-    std::vector<unsigned char> bytes;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return bytes;
-    int c;
-    while ((c = std::fgetc(file)) != EOF) bytes.push_back(static_cast<unsigned char>(c));
-    std::fclose(file);
-    return bytes;
-}
-
-void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return;
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
-}
-
 void WriteText(const std::string& path, const std::string& text) {
-    WriteBytes(path, std::vector<unsigned char>(text.begin(), text.end()));
+    WriteFileBytes(path, Bytes(text.begin(), text.end()));
 }
 
 void SetPowerReading(const RunningProgram& program, const char* reading) {
     WriteText(PathIn(program.folder, "corvanePower.txt"), reading);
 }
 
-std::vector<unsigned char> StateFile(const RunningProgram& program) {
-    return ReadBytes(PathIn(program.folder, "corvaneState.dat"));
+Bytes StateFile(const RunningProgram& program) {
+    return ReadFileBytes(PathIn(program.folder, "corvaneState.dat"));
 }
 
-std::vector<unsigned char> StateBytes(unsigned char countdownStarted, int remainingSeconds,
-                                      unsigned char calibrationActive, unsigned char noticeSuppressed) {
-    unsigned r = static_cast<unsigned>(remainingSeconds);
-    return {countdownStarted,
-            static_cast<unsigned char>(r),
-            static_cast<unsigned char>(r >> 8),
-            static_cast<unsigned char>(r >> 16),
-            static_cast<unsigned char>(r >> 24),
-            calibrationActive,
-            noticeSuppressed};
-}
-
-std::string HexBytes(const std::vector<unsigned char>& bytes) {
-    std::string text;
-    char hex[4];
-    for (unsigned char b : bytes) {
-        std::snprintf(hex, sizeof hex, "%02X ", b);
-        text += hex;
-    }
-    return text.empty() ? "(none)" : text;
-}

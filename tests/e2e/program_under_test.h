@@ -3,6 +3,8 @@
 // messages, and through the files in its working folder.
 #pragma once
 
+#include "state_file_bytes.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -33,6 +35,8 @@ void KillProgram(RunningProgram* program);
 void CloseHandles(RunningProgram* program);
 bool IsRunning(const RunningProgram& program);
 
+// A top-level window of the process; a null class or title matches any.
+HWND FindTopLevel(DWORD processId, const char* className, const char* title);
 HWND FindStatusWindow(DWORD processId);
 // A top-level dialog (including message boxes) of the process with this title.
 HWND FindDialog(DWORD processId, const char* title);
@@ -48,13 +52,6 @@ bool WaitUntilHandled(HWND window);
 // The working folder's files.
 std::string MakeFreshFolder(const std::string& name);
 std::string PathIn(const std::string& folder, const char* file);
-std::vector<unsigned char> ReadBytes(const std::string& path);
 void WriteText(const std::string& path, const std::string& text);
-void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 void SetPowerReading(const RunningProgram& program, const char* reading);
-std::vector<unsigned char> StateFile(const RunningProgram& program);
-
-// The seven bytes of a state file with these fields.
-std::vector<unsigned char> StateBytes(unsigned char countdownStarted, int remainingSeconds,
-                                      unsigned char calibrationActive, unsigned char noticeSuppressed);
-std::string HexBytes(const std::vector<unsigned char>& bytes);
+Bytes StateFile(const RunningProgram& program);

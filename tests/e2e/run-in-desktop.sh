@@ -5,37 +5,24 @@
 # pass the exit code on.
 # Usage: run-in-desktop.sh TEST.exe [ARGS...]   (WINEPREFIX must be set)
 set -euo pipefail
+source "$(dirname "$0")/../../scripts/wine-session.sh"
 
 : "${WINEPREFIX:?WINEPREFIX must name a folder inside the build tree}"
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+use_wine_prefix "$WINEPREFIX"
 
 test_program=$1
 shift
 result_file=$(mktemp --tmpdir="$PWD" result.XXXXXX)
 output_file=$(mktemp --tmpdir="$PWD" output.XXXXXX)
-xvfb_pid=
-display_file=
 cleanup() {
-    wineserver -k 2>/dev/null || true
-    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-    rm -f "$result_file" "$output_file" ${display_file:+"$display_file"}
+    end_wine_session
+    rm -f "$result_file" "$output_file"
 }
 trap cleanup EXIT
-
-if [ -z "${DISPLAY:-}" ]; then
-    display_file=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-        [ -s "$display_file" ] && break
-        sleep 0.05
-    done
-    [ -s "$display_file" ] || { echo "Xvfb did not start" >&2; exit 1; }
-    export DISPLAY=":$(head -n 1 "$display_file")"
-fi
+start_private_display 800x600
 
 # The programs under test are handed over as Windows paths.
-for variable in CORVANE_EXE CORVANE_SCRIPTED_EXE CORVANE_BASELINE_EXE; do
+for variable in CORVANE_EXE CORVANE_SCRIPTED_EXE; do
     if [ -n "${!variable:-}" ]; then export "$variable=$(winepath -w "${!variable}")"; fi
 done
 export CORVANE_RESULT_FILE

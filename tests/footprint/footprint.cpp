@@ -22,7 +22,7 @@ namespace {
 double const LINUX_TICKS_PER_SECOND = 100.0;
 
 std::string ReadSmallFile(const std::string& path) {
-    std::vector<unsigned char> bytes = ReadBytes(path);
+    Bytes bytes = ReadFileBytes(path);
     for (unsigned char& b : bytes) {
         if (b == 0) b = ' ';
     }
@@ -64,26 +64,6 @@ const char* FileName(const char* path) {
     return slash ? slash + 1 : path;
 }
 
-struct TopLevelSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK MatchProcess(HWND window, LPARAM parameter) {
-    TopLevelSearch* search = reinterpret_cast<TopLevelSearch*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId) return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-HWND FindAnyWindow(DWORD processId) {
-    TopLevelSearch search = {processId, nullptr};
-    EnumWindows(MatchProcess, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -108,7 +88,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     HWND window = nullptr;
-    if (!WaitFor([&] { return (window = FindAnyWindow(process.dwProcessId)) != nullptr; }, 30000)) {
+    if (!WaitFor([&] { return (window = FindTopLevel(process.dwProcessId, nullptr, nullptr)) != nullptr; }, 30000)) {
         std::fprintf(stderr, "no window from %s\n", argv[1]);
         return 1;
     }

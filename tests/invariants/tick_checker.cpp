@@ -8,19 +8,6 @@
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
-std::string Hex(const Bytes& bytes) {
-    if (bytes.empty()) return "(none)";
-    std::string text;
-    char hex[4];
-    for (unsigned char b : bytes) {
-        std::snprintf(hex, sizeof hex, "%02X ", b);
-        text += hex;
-    }
-    return text;
-}
-
 bool SamePersisted(const CalibrationState& a, const CalibrationState& b) {
     return a.countdownStarted == b.countdownStarted && a.remainingSeconds == b.remainingSeconds &&
            a.calibrationActive == b.calibrationActive && a.noticeSuppressed == b.noticeSuppressed;
@@ -45,54 +32,17 @@ int HeadlinePercent(const char* text) {
 
 }  // namespace
 
-Bytes PersistedBytes(const CalibrationState& s) {
-    std::uint32_t r = static_cast<std::uint32_t>(s.remainingSeconds);
-    return {s.countdownStarted,
-            static_cast<unsigned char>(r),
-            static_cast<unsigned char>(r >> 8),
-            static_cast<unsigned char>(r >> 16),
-            static_cast<unsigned char>(r >> 24),
-            s.calibrationActive,
-            s.noticeSuppressed};
-}
-
-Bytes StateFileOnDisk() {
-    Bytes bytes;
-    std::FILE* file = std::fopen(kStateFileName, "rb");
-    if (!file) return bytes;
-    unsigned char buffer[64];
-    std::size_t length;
-    while ((length = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        bytes.insert(bytes.end(), buffer, buffer + length);
-    }
-    std::fclose(file);
-    return bytes;
-}
-
-std::string DescribeState(const CalibrationState& s) {
-    char text[240];
-    std::snprintf(text, sizeof text,
-                  "countdownStarted=%d remainingSeconds=%d calibrationActive=%d noticeSuppressed=%d "
-                  "lowAlertShown=%d previousOnExternal=%d noticeShownThisDischarge=%d "
-                  "systemPercent=%d displayedRemaining=%d",
-                  s.countdownStarted, static_cast<int>(s.remainingSeconds), s.calibrationActive,
-                  s.noticeSuppressed, s.lowAlertShown, s.previousOnExternal,
-                  s.noticeShownThisDischarge, static_cast<int>(s.systemPercent),
-                  static_cast<int>(s.displayedRemaining));
-    return text;
-}
-
 void TickChecker::Fail(const char* what, const OpenTick& tick) {
     if (Failed()) return;
-    failure_ = std::string(what) + "\n  before: " + DescribeState(tick.before) +
-               "\n  after:  " + DescribeState(g_calibration) + "\n  file before: " + Hex(tick.file) +
-               "\n  file after:  " + Hex(StateFileOnDisk()) + "\n  tick depth " +
+    failure_ = std::string(what) + "\n  before: " + DescribeFields(tick.before) +
+               "\n  after:  " + DescribeFields(g_calibration) + "\n  file before: " + HexBytes(tick.file) +
+               "\n  file after:  " + HexBytes(ReadFileBytes(kStateFileName)) + "\n  tick depth " +
                std::to_string(open_.size());
 }
 
 void TickChecker::Started() {
     open_.clear();
-    fileAtStart_ = StateFileOnDisk();
+    fileAtStart_ = ReadFileBytes(kStateFileName);
     atStart_ = g_calibration;
     noticesThisDischarge_ = 0;
     nestedThisDischarge_ = false;
@@ -106,7 +56,7 @@ void TickChecker::BeforeTick() {
         nestedThisDischarge_ = true;
         nestedThisCountdown_ = true;
     }
-    open_.push_back({g_calibration, StateFileOnDisk(), notices_, alerts_, trays_, false});
+    open_.push_back({g_calibration, ReadFileBytes(kStateFileName), notices_, alerts_, trays_, false});
 }
 
 void TickChecker::NoticeShown() {
@@ -131,7 +81,7 @@ void TickChecker::AfterTick(bool readOk, const PowerSample& sample) {
         return;
     }
     OpenTick tick = open_.back();
-    Bytes file = StateFileOnDisk();
+    Bytes file = ReadFileBytes(kStateFileName);
 
     CheckFile(tick, file);
     std::int32_t remaining = g_calibration.remainingSeconds;

@@ -7,6 +7,7 @@
 
 #include "calibration_state.h"
 #include "power_tick.h"
+#include "state_file_bytes.h"
 
 #include <string>
 #include <vector>
@@ -63,8 +64,3 @@ private:
     int alertsThisCountdown_ = 0;
     bool nestedThisCountdown_ = false;
 };
-
-// The seven bytes SaveState would write for the state's persisted fields.
-std::vector<unsigned char> PersistedBytes(const CalibrationState& state);
-std::vector<unsigned char> StateFileOnDisk();
-std::string DescribeState(const CalibrationState& state);

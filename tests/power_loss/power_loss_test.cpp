@@ -136,8 +136,8 @@ TEST(PowerLossTest, AKilledCountdownLeavesAStateItReallyHad) {
         close(fds[0]);
 
         Bytes file = ReadFileBytes(kStateFileName);
-        SCOPED_TRACE("kill " + std::to_string(round) + ": last finished step " + Describe(last) +
-                     ", file " + Describe(file));
+        SCOPED_TRACE("kill " + std::to_string(round) + ": last finished step " + HexBytes(last) +
+                     ", file " + HexBytes(file));
         ASSERT_EQ(file.size(), 7u) << "a torn or empty file";
         ASSERT_TRUE(ChildCouldHaveWritten(file)) << "a state the child never had";
         std::vector<Bytes> next = SavesOfTheNextStep(last);

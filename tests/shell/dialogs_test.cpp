@@ -409,9 +409,9 @@ TEST_F(DialogTest, NoticeRemembersTheBoxHoweverItIsClosed) {
             if (tick) {
                 // Saved at once: the choice holds even if nothing else is ever saved.
                 Bytes const file = ReadFileBytes(kStateFileName);
-                ASSERT_EQ(file.size(), 7u) << Describe(file);
-                EXPECT_EQ(file[6], 1) << Describe(file);
-                EXPECT_EQ(file, (Bytes{0, 0, 0, 0, 0, 0, 1})) << Describe(file);
+                ASSERT_EQ(file.size(), 7u) << HexBytes(file);
+                EXPECT_EQ(file[6], 1) << HexBytes(file);
+                EXPECT_EQ(file, (Bytes{0, 0, 0, 0, 0, 0, 1})) << HexBytes(file);
             } else {
                 EXPECT_FALSE(FileExists(kStateFileName)) << "an unticked notice writes nothing";
             }
@@ -429,7 +429,7 @@ TEST_F(DialogTest, NoticeSavesTheRestOfTheStateWithTheChoice) {
     });
     ShowCalibrationNotice(window);
     EXPECT_EQ(ReadFileBytes(kStateFileName), (Bytes{1, 0x02, 0x01, 0, 0, 1, 1}))
-        << Describe(ReadFileBytes(kStateFileName));
+        << HexBytes(ReadFileBytes(kStateFileName));
 }
 
 TEST_F(DialogTest, TickingTheBoxTwiceLeavesItUnticked) {

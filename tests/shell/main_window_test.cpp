@@ -159,7 +159,7 @@ TEST_F(MainWindowTest, PollTickReadsThePowerAndUpdatesStateTextFileAndIcon) {
         if (c.file.empty()) {
             EXPECT_FALSE(FileExists(kStateFileName));
         } else {
-            EXPECT_EQ(ReadFileBytes(kStateFileName), c.file) << Describe(ReadFileBytes(kStateFileName));
+            EXPECT_EQ(ReadFileBytes(kStateFileName), c.file) << HexBytes(ReadFileBytes(kStateFileName));
         }
         EXPECT_EQ(g_trayRecord.hIcon, LoadIconA(TestModule(), MAKEINTRESOURCEA(c.icon)));
         RemoveTrayIcon();

@@ -42,16 +42,6 @@ void WritePowerScript(const char* text) {
 
 void RemovePowerScript() { std::remove(POWER_SCRIPT); }
 
-Bytes ReadFileBytes(const char* path) {
-    Bytes bytes;
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) return bytes;
-    int c;
-    while ((c = std::fgetc(file)) != EOF) bytes.push_back(static_cast<unsigned char>(c));
-    std::fclose(file);
-    return bytes;
-}
-
 bool FileExists(const char* path) {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
@@ -59,16 +49,6 @@ bool FileExists(const char* path) {
 void RemoveStateFiles() {
     std::remove(kStateFileName);
     std::remove(STATE_TEMPORARY);
-}
-
-std::string Describe(const Bytes& bytes) {
-    std::string text = "{";
-    char hex[8];
-    for (unsigned char b : bytes) {
-        std::snprintf(hex, sizeof hex, " %02X", b);
-        text += hex;
-    }
-    return text + " }";
 }
 
 bool PumpMessages() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "calibration_state.h"
+#include "state_file_bytes.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -12,8 +13,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-using Bytes = std::vector<unsigned char>;
 
 // The test program itself, which has the resources linked in.
 HINSTANCE TestModule();
@@ -27,10 +26,8 @@ ATOM PrepareShell();
 void WritePowerScript(const char* text);
 void RemovePowerScript();
 
-Bytes ReadFileBytes(const char* path);
 bool FileExists(const char* path);
 void RemoveStateFiles();
-std::string Describe(const Bytes& bytes);
 
 // Dispatches every queued message; true when a WM_QUIT was among them (it is
 // taken out of the queue so that it cannot end a later modal loop).

@@ -1,0 +1,35 @@
+# Sourced by the scripts that run Windows programs under Wine.
+#   use_wine_prefix DIR           a quiet Wine (no debug output, no Mono or
+#                                 Gecko installer prompts) in that prefix
+#   start_private_display WxH     without a display, an Xvfb of that size on
+#                                 a free display number, exported as DISPLAY
+#   end_wine_session              ends the prefix's Wine server and that Xvfb;
+#                                 callers run it from their EXIT trap
+
+wine_session_xvfb_pid=
+wine_session_display_file=
+
+use_wine_prefix() {
+    export WINEPREFIX="$1" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+}
+
+start_private_display() {
+    [ -z "${DISPLAY:-}" ] || return 0
+    wine_session_display_file=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$wine_session_display_file" 2>/dev/null &
+    wine_session_xvfb_pid=$!
+    local _
+    for _ in $(seq 100); do
+        [ -s "$wine_session_display_file" ] && break
+        sleep 0.05
+    done
+    [ -s "$wine_session_display_file" ] || { echo "Xvfb did not start" >&2; return 1; }
+    export DISPLAY=":$(head -n 1 "$wine_session_display_file")"
+}
+
+end_wine_session() {
+    wineserver -k 2>/dev/null || true
+    if [ -n "$wine_session_xvfb_pid" ]; then kill "$wine_session_xvfb_pid" 2>/dev/null || true; fi
+    if [ -n "$wine_session_display_file" ]; then rm -f "$wine_session_display_file"; fi
+    wine_session_xvfb_pid=
+}
