@@ -14,6 +14,7 @@ driver="$build/tests/e2e/corvane-driver.exe"
 desktop="/desktop=Corvane,800x600"
 
 use_wine_prefix "$build/wineprefix-run"
+trap end_wine_session EXIT
 # The state file lives in the working directory.
 mkdir -p "$build/run"
 cd "$build/run"
@@ -21,12 +22,10 @@ cd "$build/run"
 if [ -n "${DISPLAY:-}" ]; then
     echo "Starting Corvane; its icon is in the tray at the bottom right. Exit it from the icon's menu."
     wine explorer "$desktop" "$program"
-    wineserver -k 2>/dev/null || true
     exit 0
 fi
 
 screenshot="$build/corvane-screenshot.png"
-trap end_wine_session EXIT
 start_private_display 800x600
 
 echo "No display: running Corvane on a private X server ($DISPLAY)"
