@@ -3,8 +3,20 @@
 #include "calibration_state.h"
 #include "main_window.h"
 #include "resource.h"
+#include "system_library.h"
 
 #include <mmsystem.h>
+
+namespace {
+
+typedef BOOL(WINAPI* PlaySoundFunction)(LPCSTR sound, HMODULE module, DWORD flags);
+
+// winmm is not a KnownDLL, so it is not imported: it is loaded from System32
+// when the first alert sounds, and stays loaded so that the sound, which
+// plays on while the warning box is up, is not cut off.
+PlaySoundFunction g_playSound;
+
+}  // namespace
 
 void ShowCalibrationNotice(void* owner) {
     if (g_calibration.noticeSuppressed) return;
@@ -26,8 +38,12 @@ INT_PTR CALLBACK NoticeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 }
 
 void RaiseLowBatteryAlert() {
-    // Started without waiting, so the sound plays while the box is up.
-    PlaySoundA("SystemHand", nullptr, SND_ALIAS | SND_ASYNC);
+    if (!g_playSound) {
+        g_playSound = AsFunction<PlaySoundFunction>(FindSystemFunction("winmm.dll", "PlaySoundA"));
+    }
+    // Started without waiting, so the sound plays while the box is up; with
+    // no winmm the box still comes, silently.
+    if (g_playSound) g_playSound("SystemHand", nullptr, SND_ALIAS | SND_ASYNC);
     MessageBoxA(nullptr, "Battery is getting low. Plug in soon.", "Battery Alert",
                 MB_OK | MB_ICONWARNING);
 }

@@ -3,6 +3,7 @@
 #include "calibration_state.h"
 #include "main_window.h"
 #include "resource.h"
+#include "system_library.h"
 #include "tray_icon.h"
 
 #include <windows.h>
@@ -29,6 +30,8 @@ int RunMessageLoop() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // Before anything can load a DLL by name.
+    RestrictDllSearchToSystem32();
     LoadState();
     LoadLevelIcons(instance);
     LoadStringA(instance, IDS_TITLE, g_windowTitle, sizeof g_windowTitle);

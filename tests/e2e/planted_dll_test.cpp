@@ -1,0 +1,125 @@
+// A DLL planted beside the program, or in its working folder, under the name
+// of a system DLL that is not a KnownDLL: the program must never load it, at
+// start-up or when the alert plays its sound and opens the warning box.
+#include "program_under_test.h"
+
+#include <gtest/gtest.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+// The system DLLs the program or the system on its behalf load by name.
+const char* const kPlantedNames[] = {"winmm", "uxtheme", "dwmapi", "comctl32", "msimg32", "winmmbase"};
+// Wine prefers its own builtin DLLs, where Windows takes the first file it
+// finds; this makes Wine take a native file first for these names, in the
+// program's process only.
+const char kOverridesKey[] = "Software\\Wine\\AppDefaults\\corvane-scripted.exe\\DllOverrides";
+
+void PreferNativeDlls() {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kOverridesKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              &key, nullptr), ERROR_SUCCESS);
+    for (const char* name : kPlantedNames) {
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"),
+                       sizeof "native,builtin");
+    }
+    RegCloseKey(key);
+}
+
+std::string Lower(std::string text) {
+    CharLowerBuffA(&text[0], static_cast<DWORD>(text.size()));
+    return text;
+}
+
+void Plant(const std::string& folder) {
+    for (const char* name : kPlantedNames) {
+        std::string dll = PathIn(folder, name) + ".dll";
+        ASSERT_TRUE(CopyFileA(std::getenv("CORVANE_MARKER_DLL"), dll.c_str(), FALSE));
+        DeleteFileA((dll + ".loaded").c_str());
+    }
+}
+
+std::vector<std::string> Markers(const std::string& folder) {
+    std::vector<std::string> found;
+    for (const char* name : kPlantedNames) {
+        std::string marker = PathIn(folder, name) + ".dll.loaded";
+        if (GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES) found.push_back(marker);
+    }
+    return found;
+}
+
+std::vector<std::string> ModulePaths(HANDLE process) {
+    HMODULE modules[256];
+    DWORD bytes = 0;
+    std::vector<std::string> paths;
+    if (!EnumProcessModules(process, modules, sizeof modules, &bytes)) return paths;
+    for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 256; ++i) {
+        char path[MAX_PATH] = {};
+        GetModuleFileNameExA(process, modules[i], path, MAX_PATH);
+        paths.push_back(Lower(path));
+    }
+    return paths;
+}
+
+class PlantedDllTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        CloseHandles(&program);
+        RegDeleteKeyA(HKEY_CURRENT_USER, kOverridesKey);
+    }
+
+    RunningProgram program;
+};
+
+TEST_F(PlantedDllTest, TheMarkerIsWrittenWhenTheDllIsLoaded) {
+    std::string folder = MakeFreshFolder("planted-marker");
+    std::string dll = PathIn(folder, "marker.dll");
+    ASSERT_TRUE(CopyFileA(std::getenv("CORVANE_MARKER_DLL"), dll.c_str(), FALSE));
+    DeleteFileA((dll + ".loaded").c_str());
+    HMODULE loaded = LoadLibraryA(dll.c_str());
+    ASSERT_NE(loaded, nullptr);
+    FreeLibrary(loaded);
+    EXPECT_NE(GetFileAttributesA((dll + ".loaded").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(PlantedDllTest, NoneIsLoadedAtStartOrAtTheAlert) {
+    std::string programFolder = MakeFreshFolder("planted-program");
+    std::string workFolder = MakeFreshFolder("planted-work");
+    std::string exe = PathIn(programFolder, "corvane-scripted.exe");
+    ASSERT_TRUE(CopyFileA(std::getenv("CORVANE_SCRIPTED_EXE"), exe.c_str(), FALSE));
+    Plant(programFolder);
+    Plant(workFolder);
+    WriteFileBytes(PathIn(workFolder, "corvaneState.dat"), StateFileBytes(1, 605, 1, 0));
+    WriteText(PathIn(workFolder, "corvanePower.txt"), "0 1");
+
+    PreferNativeDlls();
+    ASSERT_TRUE(StartProgram(exe, workFolder, &program));
+    PostTicks(program.window, 1);
+    HWND warning = nullptr;
+    EXPECT_TRUE(WaitFor([&] {
+        warning = FindDialog(program.process.dwProcessId, "Battery Alert");
+        return warning && IsWindowVisible(warning);
+    }, 30000)) << "the alert is raised";
+    Sleep(500);
+
+    EXPECT_EQ(Markers(programFolder), std::vector<std::string>{});
+    EXPECT_EQ(Markers(workFolder), std::vector<std::string>{});
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    std::vector<std::string> modules = ModulePaths(program.process.hProcess);
+    EXPECT_NE(std::find(modules.begin(), modules.end(), Lower(PathIn(system, "winmm.dll"))), modules.end())
+        << "the alert's sound comes from System32's winmm";
+    for (const std::string& module : modules) {
+        if (module == Lower(exe)) continue;
+        EXPECT_EQ(module.find(Lower(programFolder) + "\\"), std::string::npos) << module;
+        EXPECT_EQ(module.find(Lower(workFolder) + "\\"), std::string::npos) << module;
+    }
+
+    if (warning) PostMessageA(warning, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(ExitProgram(&program), 0);
+}
+
+}  // namespace
