@@ -6,7 +6,7 @@ INSTALL := scripts/install-dependencies.sh
 
 # Builds everything and runs every test, natively and under Wine.
 test:
-	$(INSTALL) core windows fuzz
+	$(INSTALL) core windows package fuzz
 	cmake --workflow --preset native
 	cmake --workflow --preset windows
 	cmake --workflow --preset fuzz
@@ -18,9 +18,10 @@ run:
 	cmake --build --preset corvane
 	scripts/run-in-wine-desktop.sh build/windows
 
-# The zip a Windows user downloads.
+# What a Windows user downloads, signed when a certificate is given (see
+# scripts/make-package.sh), with SHA256SUMS.
 package:
-	$(INSTALL) core windows
+	$(INSTALL) core windows package
 	cmake --preset windows
 	cmake --build --preset corvane
 	scripts/make-package.sh build/windows

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build needs, and only those that are missing.
-# Usage: install-dependencies.sh GROUP...   (groups: core windows run bench fuzz)
+# Usage: install-dependencies.sh GROUP...   (groups: core windows package run bench fuzz)
 set -euo pipefail
 
 packages_for() {
     case "$1" in
         core)    echo "cmake ninja-build g++ googletest python3" ;;
         windows) echo "g++-mingw-w64-i686-posix wine wine32:i386 fonts-wine xvfb" ;;
+        package) echo "git nsis osslsigncode openssl" ;;
         run)     echo "imagemagick" ;;
         bench)   echo "libbenchmark-dev" ;;
         fuzz)    echo "clang libclang-rt-14-dev" ;;

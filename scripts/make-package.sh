@@ -1,17 +1,49 @@
 #!/usr/bin/env bash
-# Builds the zip a Windows user downloads: corvane.exe and a short text on
-# installing and using it, with Windows line endings.
-# Usage: make-package.sh BUILD_DIR
+# Builds what a Windows user downloads, into BUILD_DIR: corvane.exe, the zip
+# (the program and a short text for users, with Windows line endings), and
+# SHA256SUMS for both. Two clean builds of one commit give the same bytes:
+# the program carries no time stamp, and every other one is the commit's
+# (SOURCE_DATE_EPOCH, from git unless it is set).
+# Given a code-signing certificate, a PKCS#12 file in CORVANE_SIGNING_PKCS12
+# and its password in CORVANE_SIGNING_PASSWORD, the program is signed with
+# Authenticode before it is packed; CORVANE_SIGNING_TIMESTAMP_URL names a
+# time-stamp server, if one can be reached. Without a certificate the
+# release is unsigned, and this says so.
+# Usage: make-package.sh BUILD_DIR   (corvane.exe built in it)
 set -euo pipefail
 
 build=$(realpath "$1")
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
+version=$(sed -n 's/^project(Corvane VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$source_dir" log -1 --format=%ct)}
+export SOURCE_DATE_EPOCH
 staging=$(mktemp -d)
 trap 'rm -rf "$staging"' EXIT
 
-cp "$build/shell/corvane.exe" "$staging/"
+# Signs FILE in place when a certificate is given. Without a time-stamp
+# server the signing time is the commit's, so a signed build is repeatable too.
+sign() {
+    [ -n "${CORVANE_SIGNING_PKCS12:-}" ] || return 0
+    local when=(-time "$SOURCE_DATE_EPOCH")
+    [ -z "${CORVANE_SIGNING_TIMESTAMP_URL:-}" ] || when=(-ts "$CORVANE_SIGNING_TIMESTAMP_URL")
+    osslsigncode sign -pkcs12 "$CORVANE_SIGNING_PKCS12" \
+        -readpass <(printf '%s' "${CORVANE_SIGNING_PASSWORD:-}") \
+        -n Corvane -h sha256 "${when[@]}" -in "$1" -out "$staging/signed" >/dev/null
+    mv "$staging/signed" "$1"
+}
+
+program="$build/corvane.exe"
+package="$build/corvane-$version.zip"
+cp "$build/shell/corvane.exe" "$program"
+sign "$program"
 sed 's/$/\r/' "$source_dir/package/README.txt" >"$staging/README.txt"
-package="$build/corvane-1.0.1.zip"
 rm -f "$package"
-(cd "$staging" && cmake -E tar cf "$package" --format=zip corvane.exe README.txt)
-echo "Package: $package ($(stat -c %s "$package") bytes)"
+"$source_dir/scripts/reproducible-zip.py" "$package" "$program" "$staging/README.txt"
+(cd "$build" && sha256sum "$(basename "$program")" "$(basename "$package")" >SHA256SUMS)
+
+if [ -n "${CORVANE_SIGNING_PKCS12:-}" ]; then
+    echo "Signed with the certificate in $CORVANE_SIGNING_PKCS12."
+else
+    echo "Unsigned: set CORVANE_SIGNING_PKCS12 and CORVANE_SIGNING_PASSWORD to sign the release."
+fi
+echo "Release in $build: corvane.exe, $(basename "$package"), SHA256SUMS"
