@@ -471,20 +471,30 @@ TEST_F(DialogTest, NoticeDialogProcReadsTheBoxOnOkAndCancelOnly) {
 
 TEST_F(DialogTest, LowBatteryAlertIsAWarningBox) {
     std::string text;
-    DWORD style = 0;
+    HICON icon = nullptr;
+    std::vector<std::string> buttons;
+    HWND owner = window;
     ModalDriver driver([&](HWND box) {
-        // The message text is the box's one static control with text.
         for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-            if (ClassOf(child) == "Static" && !TextOf(child).empty()) text = TextOf(child);
+            if (!IsWindowVisible(child)) continue;
+            if (ClassOf(child) == "Button") {
+                buttons.push_back(std::to_string(GetDlgCtrlID(child)) + " " + TextOf(child));
+            }
+            if (ClassOf(child) != "Static") continue;
+            // The message is the box's one static control with text; the icon is another.
+            if (!TextOf(child).empty()) text = TextOf(child);
+            if (HICON shown = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0))) icon = shown;
         }
-        style = static_cast<DWORD>(GetWindowLongA(box, GWL_STYLE));
+        owner = GetWindow(box, GW_OWNER);
         Click(box, IDOK);
     });
     RaiseLowBatteryAlert();
     EXPECT_EQ(driver.dialogs, std::vector<std::string>{"Battery Alert"});
     EXPECT_EQ(driver.forcedCloses, 0);
     EXPECT_EQ(text, "Battery is getting low. Plug in soon.");
-    EXPECT_NE(style & WS_VISIBLE, 0u);
+    EXPECT_EQ(icon, LoadIconA(nullptr, IDI_WARNING)) << "the system's warning icon";
+    EXPECT_EQ(buttons, std::vector<std::string>{"1 OK"}) << "one OK button";
+    EXPECT_EQ(owner, nullptr) << "no owner window";
 }
 
 }  // namespace

@@ -348,17 +348,38 @@ TEST_F(DrawingTest, HeadlineIsTwoLinesBetweenBarAndStatus) {
         << "a gap between bar and headline";
 }
 
+// The headline's pixels are those of the figures the user must read, and not
+// those of a figure one off.
 TEST_F(DrawingTest, HeadlineShowsTheCalibratedFigures) {
-    // Inactive shows 0% and 00:00; active at 50% shows other figures.
-    Canvas inactive(window);
-    ASSERT_TRUE(inactive.Ready());
-    PaintStatusWindow(inactive.Dc(), window);
-    SetState(1, 0, 0, 50);
-    Canvas active(window);
-    ASSERT_TRUE(active.Ready());
-    PaintStatusWindow(active.Dc(), window);
-    GdiFlush();
-    EXPECT_FALSE(active.SameRows(inactive, HEADLINE_TOP, STATUS_TOP));
+    struct Case {
+        int active, countdown, remaining, systemPercent;
+        const char* shown;
+        const char* oneOff;
+    } const cases[] = {
+        {0, 0, 0, 80, "Calibrated Battery: 0%\nTime Remaining: 00:00",
+         "Calibrated Battery: 0%\nTime Remaining: 00:01"},
+        {1, 0, 0, 37, "Calibrated Battery: 68%\nTime Remaining: 01:22",
+         "Calibrated Battery: 69%\nTime Remaining: 01:22"},
+        {1, 1, 900, 1, "Calibrated Battery: 12%\nTime Remaining: 00:15",
+         "Calibrated Battery: 12%\nTime Remaining: 00:16"},
+    };
+    auto drawText = [&](const Canvas& canvas, const char* text) {
+        RECT headline = {BAR_X, HEADLINE_TOP, BAR_X + BarWidthOf(window), STATUS_TOP};
+        SetBkMode(canvas.Dc(), TRANSPARENT);
+        DrawTextA(canvas.Dc(), text, -1, &headline, DT_VCENTER);
+        GdiFlush();
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        SetState(c.active, c.countdown, c.remaining, c.systemPercent);
+        Canvas painted(window), shown(window), oneOff(window);
+        ASSERT_TRUE(painted.Ready() && shown.Ready() && oneOff.Ready());
+        PaintStatusWindow(painted.Dc(), window);
+        drawText(shown, c.shown);
+        drawText(oneOff, c.oneOff);
+        EXPECT_TRUE(painted.SameRows(shown, HEADLINE_TOP, STATUS_TOP));
+        EXPECT_FALSE(painted.SameRows(oneOff, HEADLINE_TOP, STATUS_TOP));
+    }
 }
 
 TEST_F(DrawingTest, FailedReadTextIsDrawnInTheStatusArea) {
