@@ -2,10 +2,12 @@
 # Prints what Corvane costs on this machine:
 # - one tick of the calibration core (Google Benchmark, bench preset): a tick
 #   that saves nothing and a countdown step that saves the state file;
-# - corvane.exe against a bare window program with a message loop and a
-#   timer, built by the windows preset with the same flags: stripped file
-#   sizes, and under Wine after 1,000 ticks the working set and the CPU time
-#   per tick, of the program and of the Explorer that hosts the tray.
+# - corvane.exe against two baselines built by the windows preset with the
+#   same flags: a bare window program with a message loop and a timer, and a
+#   bare tray program, the same window with a tray icon added once and sent
+#   again on every tick as Corvane must. Stripped file sizes, and under Wine
+#   after 1,000 ticks the working set and the CPU time per tick, of the
+#   program and of the Explorer that hosts the tray.
 set -euo pipefail
 source "$(dirname "$0")/wine-session.sh"
 cd "$(dirname "$0")/.."
@@ -26,7 +28,7 @@ run_core_benchmarks() {
 run_windows_measurements() {
     local build figures_dir ticks=1000
     cmake --preset windows >/dev/null
-    cmake --build --preset windows --target corvane corvane-scripted bare-window footprint
+    cmake --build --preset windows --target corvane corvane-scripted bare-window bare-tray footprint
     build="$(pwd)/build/windows"
     figures_dir=$(mktemp -d "$build/bench.XXXXXX")
 
@@ -36,10 +38,10 @@ run_windows_measurements() {
     # scripted build finds no reading in its fresh folder, so its ticks fail
     # before the tray update: the difference is what that update costs.
     local name program
-    for name in corvane bare-window no-tray-update; do
+    for name in corvane bare-window bare-tray no-tray-update; do
         case "$name" in
             corvane) program="$build/shell/corvane.exe" ;;
-            bare-window) program="$build/tests/footprint/bare-window.exe" ;;
+            bare-window | bare-tray) program="$build/tests/footprint/$name.exe" ;;
             no-tray-update) program="$build/shell/corvane-scripted.exe" ;;
         esac
         (cd "$figures_dir" && wine explorer /desktop=CorvaneBench,800x600 \
@@ -48,25 +50,30 @@ run_windows_measurements() {
     done
     end_wine_session
 
-    echo "== corvane.exe against a bare window program (same flags, stripped; $ticks ticks under Wine)"
-    python3 - "$figures_dir" "$build/shell/corvane.exe" "$build/tests/footprint/bare-window.exe" <<'PY'
+    echo "== corvane.exe against a bare window and a bare tray program (same flags, stripped; $ticks ticks under Wine)"
+    python3 - "$figures_dir" "$build/shell/corvane.exe" "$build/tests/footprint" <<'PY'
 import os, sys
-folder, corvane, bare = sys.argv[1:]
+folder, corvane, baselines = sys.argv[1:]
+programs = {"corvane": corvane}
+programs.update({name: os.path.join(baselines, name + ".exe") for name in ("bare-window", "bare-tray")})
 def figures(name):
     line = open(os.path.join(folder, name + ".txt")).read().split("ticks=", 1)[1]
     return {k: float(v) for k, v in (pair.split("=") for pair in ("ticks=" + line).split())}
-c, b = figures("corvane"), figures("bare-window")
+runs = {name: figures(name) for name in programs}
+def per_tick(key):
+    return {name: f[key] / f["ticks"] for name, f in runs.items()}
 rows = [
-    ("file size (bytes)", os.path.getsize(corvane), os.path.getsize(bare)),
-    ("working set after the ticks (KB)", c["working_set_kb"], b["working_set_kb"]),
-    ("CPU per tick, program (ms)", c["cpu_ms"] / c["ticks"], b["cpu_ms"] / b["ticks"]),
-    ("CPU per tick, tray host Explorer (ms)", c["tray_host_cpu_ms"] / c["ticks"], b["tray_host_cpu_ms"] / b["ticks"]),
-    ("wall time per tick (ms)", c["elapsed_ms"] / c["ticks"], b["elapsed_ms"] / b["ticks"]),
+    ("file size (bytes)", {name: os.path.getsize(path) for name, path in programs.items()}),
+    ("working set after the ticks (KB)", {name: f["working_set_kb"] for name, f in runs.items()}),
+    ("CPU per tick, program (ms)", per_tick("cpu_ms")),
+    ("CPU per tick, tray host Explorer (ms)", per_tick("tray_host_cpu_ms")),
+    ("wall time per tick (ms)", per_tick("elapsed_ms")),
 ]
-print(f"{'':40} {'corvane.exe':>12} {'bare window':>12} {'ratio':>8}")
-for label, cv, bv in rows:
-    ratio = f"{cv / bv:8.2f}" if bv else "     n/a"
-    print(f"{label:40} {cv:12.3f} {bv:12.3f} {ratio}")
+ratio = lambda a, b: f"{a / b:8.2f}" if b else "     n/a"
+print(f"{'':40} {'corvane.exe':>12} {'bare window':>12} {'bare tray':>12} {'x window':>8} {'x tray':>8}")
+for label, v in rows:
+    c, w, t = v["corvane"], v["bare-window"], v["bare-tray"]
+    print(f"{label:40} {c:12.3f} {w:12.3f} {t:12.3f} {ratio(c, w)} {ratio(c, t)}")
 n = figures("no-tray-update")
 print(f"A tick whose reading fails, so that no tray update follows, costs {n['cpu_ms'] / n['ticks']:.3f} ms of CPU:")
 print("the rest of corvane.exe's tick is the icon update sent to the tray every five seconds.")
