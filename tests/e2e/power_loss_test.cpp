@@ -16,11 +16,6 @@ int EnvironmentNumber(const char* name, int fallback) {
     return text ? std::atoi(text) : fallback;
 }
 
-int RemainingSeconds(const Bytes& file) {
-    return static_cast<int>(static_cast<unsigned>(file[1]) | static_cast<unsigned>(file[2]) << 8 |
-                            static_cast<unsigned>(file[3]) << 16 | static_cast<unsigned>(file[4]) << 24);
-}
-
 TEST(PowerLossTest, EveryKillLeavesAStateTheProgramHad) {
     const int kills = EnvironmentNumber("CORVANE_KILLS", 200);
     const unsigned seed = static_cast<unsigned>(EnvironmentNumber("CORVANE_SEED", 20261208));

@@ -106,6 +106,11 @@ void PostTicks(HWND window, int count) {
     for (int i = 0; i < count; ++i) PostMessageA(window, WM_TIMER, POLL_TIMER_ID, 0);
 }
 
+bool SendTick(HWND window) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_TIMER, POLL_TIMER_ID, 0, SMTO_NORMAL, 5000, &result) != 0;
+}
+
 void ClickTrayIcon(HWND window, UINT mouseMessage) {
     PostMessageA(window, WM_TRAY_CALLBACK, 1, static_cast<LPARAM>(mouseMessage));
 }

@@ -45,6 +45,9 @@ std::string WindowText(HWND window);
 std::vector<std::string> ControlTexts(HWND dialog);
 
 void PostTicks(HWND window, int count);
+// Runs one tick and returns once it is done, leaving the window as it is.
+// False when it is not done in time, as when it waits in a dialog it opened.
+bool SendTick(HWND window);
 void ClickTrayIcon(HWND window, UINT mouseMessage);
 // Returns once every message posted to the window before it was handled.
 bool WaitUntilHandled(HWND window);

@@ -38,6 +38,11 @@ Bytes PersistedBytes(const CalibrationState& s) {
     return StateFileBytes(s.countdownStarted, s.remainingSeconds, s.calibrationActive, s.noticeSuppressed);
 }
 
+int RemainingSeconds(const Bytes& file) {
+    return static_cast<int>(static_cast<unsigned>(file[1]) | static_cast<unsigned>(file[2]) << 8 |
+                            static_cast<unsigned>(file[3]) << 16 | static_cast<unsigned>(file[4]) << 24);
+}
+
 std::string HexBytes(const Bytes& bytes) {
     if (bytes.empty()) return "(none)";
     std::string text;

@@ -18,6 +18,8 @@ bool WriteFileBytes(const std::string& path, const Bytes& bytes);
 Bytes StateFileBytes(std::uint8_t countdownStarted, std::int32_t remainingSeconds,
                      std::uint8_t calibrationActive, std::uint8_t noticeSuppressed);
 Bytes PersistedBytes(const CalibrationState& state);
+// remainingSeconds from a file of at least five bytes.
+int RemainingSeconds(const Bytes& file);
 
 // "01 10 0E ..." or "(none)".
 std::string HexBytes(const Bytes& bytes);
