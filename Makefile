@@ -2,7 +2,7 @@
 # project builds. Each target first installs the Debian packages it lacks.
 INSTALL := scripts/install-dependencies.sh
 
-.PHONY: test run package bench fuzz
+.PHONY: test run demo package bench fuzz
 
 # Builds everything and runs every test, natively and under Wine.
 test:
@@ -17,6 +17,14 @@ run:
 	cmake --preset windows
 	cmake --build --preset corvane
 	scripts/run-in-wine-desktop.sh build/windows
+
+# Plays a whole discharge on the scripted build in a Wine desktop in about two
+# minutes and saves pictures of its moments to build/windows/demo/.
+demo:
+	$(INSTALL) core windows run
+	cmake --preset windows
+	cmake --build --preset demo
+	scripts/run-demo.sh build/windows
 
 # What a Windows user downloads, signed when a certificate is given (see
 # scripts/make-package.sh), with SHA256SUMS.

@@ -1,0 +1,148 @@
+#include "discharge_story.h"
+
+#include <cstdio>
+
+namespace {
+
+char const INACTIVE[] = "Calibrated Battery: 0%\nTime Remaining: 00:00";
+int const COUNTDOWN_STEP_SECONDS = 5;
+// Long enough for the window that a moment opens to be painted.
+DWORD const PAINT_MS = 250;
+
+}  // namespace
+
+// The first warning comes at 600 s of reserve, the second at 60 s, which also
+// ends calibration. Fast in between, slower towards each moment.
+const StoryStep kDischargeStory[] = {
+    // ac from  to ticks until pause  hold  moment             picture               headline
+    {1, 100, 100,   4,    0, 400, 2000, Moment::Window,     "plugged-in",         INACTIVE},
+    {0, 100, 100,   1,    0,   0, 3000, Moment::Window,     "engaged-100",        "Calibrated Battery: 100%\nTime Remaining: 02:00"},
+    {0,  99,  37,  63,    0, 350, 3000, Moment::Window,     "discharge-68",       "Calibrated Battery: 68%\nTime Remaining: 01:22"},
+    {0,  36,   2,  35,    0, 350,    0, Moment::None,       nullptr,              nullptr},
+    {0,   1,   1,   0, 1020,  15,    0, Moment::None,       nullptr,              nullptr},
+    {0,   1,   1,   0,  900,  60, 3000, Moment::Window,     "countdown-12",       "Calibrated Battery: 12%\nTime Remaining: 00:15"},
+    {0,   1,   1,   0,  660,  15,    0, Moment::None,       nullptr,              nullptr},
+    {0,   1,   1,   0,  600, 100, 3500, Moment::WarningBox, "warning-10-minutes", "Calibrated Battery: 8%\nTime Remaining: 00:10"},
+    {0,   1,   1,   0,  120,  15,    0, Moment::None,       nullptr,              nullptr},
+    {0,   1,   1,   0,   60, 100, 3500, Moment::WarningBox, "warning-1-minute",   INACTIVE},
+    {0,   1,   1,   1,    0,   0, 3000, Moment::Window,     "after-the-end",      INACTIVE},
+    {1,   1,  60,  60,    0, 200,    0, Moment::None,       nullptr,              nullptr},
+    {0,  60,  60,   1,    0,   0, 3500, Moment::Notice,     "notice",             INACTIVE},
+    {0,  60,  60,   0,    0,   0, 2500, Moment::TrayMenu,   "tray-menu",          INACTIVE},
+    {0,  60,  60,   0,    0,   0, 2500, Moment::AboutBox,   "about",              INACTIVE},
+};
+const int kDischargeStorySteps = sizeof kDischargeStory / sizeof kDischargeStory[0];
+
+namespace {
+
+bool OpensDialog(Moment moment) { return moment == Moment::WarningBox || moment == Moment::Notice; }
+
+int ReserveLeft(const RunningProgram& program) {
+    Bytes file = StateFile(program);
+    return file.size() == 7 && file[0] ? RemainingSeconds(file) : kReserveSeconds;
+}
+
+// The program's own five-second timer ticks in between, so the countdown is
+// measured by what is left of the reserve rather than by the ticks sent.
+int TicksLeft(const RunningProgram& program, const StoryStep& step, int played) {
+    if (step.untilReserve) return (ReserveLeft(program) - step.untilReserve) / COUNTDOWN_STEP_SECONDS;
+    return step.ticks - played;
+}
+
+void WriteReading(const RunningProgram& program, const StoryStep& step, int tick) {
+    int span = step.ticks > 1 ? step.ticks - 1 : 1;
+    int percent = step.fromPercent + (step.toPercent - step.fromPercent) * tick / span;
+    char reading[16];
+    std::snprintf(reading, sizeof reading, "%d %d", step.ac, percent);
+    SetPowerReading(program, reading);
+}
+
+// A dialog's tick is posted, since it returns only when the dialog closes.
+bool PlayTicks(const RunningProgram& program, const StoryStep& step, Pace pace) {
+    for (int tick = 0;; ++tick) {
+        int left = TicksLeft(program, step, tick);
+        if (left <= 0) return true;
+        WriteReading(program, step, tick);
+        if (left == 1 && OpensDialog(step.moment)) {
+            PostTicks(program.window, 1);
+            return true;
+        }
+        if (!SendTick(program.window)) return false;
+        if (pace == Pace::ForPeople) Sleep(step.tickPauseMs);
+    }
+}
+
+HWND WaitForVisible(DWORD processId, const char* className, const char* title) {
+    HWND found = nullptr;
+    WaitFor([&] {
+        found = FindTopLevel(processId, className, title);
+        return found && IsWindowVisible(found);
+    });
+    return found;
+}
+
+// The program opens its menu above the cursor: at the top of the task bar,
+// just left of the icon, so that the menu does not hide it.
+void PointBesideTheTrayIcon() {
+    RECT bar = {};
+    GetWindowRect(FindWindowA("Shell_TrayWnd", nullptr), &bar);
+    SetCursorPos(bar.right - 40, bar.top);
+}
+
+HWND OpenMoment(const RunningProgram& program, Moment moment) {
+    DWORD id = program.process.dwProcessId;
+    switch (moment) {
+    case Moment::None:
+    case Moment::Window:     return program.window;
+    case Moment::WarningBox: return WaitForVisible(id, "#32770", "Battery Alert");
+    case Moment::Notice:     return WaitForVisible(id, "#32770", "Corvane Alert");
+    case Moment::TrayMenu:
+        PointBesideTheTrayIcon();
+        ClickTrayIcon(program.window, WM_RBUTTONDOWN);
+        return WaitForVisible(id, "#32768", nullptr);
+    case Moment::AboutBox:
+        PostMessageA(program.window, WM_COMMAND, IDM_TRAY_ABOUT, 0);
+        return WaitForVisible(id, "#32770", "About");
+    }
+    return nullptr;
+}
+
+// A message sent to the program is handled only when it looks for messages
+// again, which a tick that waited in a dialog does only after its last power
+// reading; the next step may then rewrite the reading safely.
+bool WaitForTheTickInTheDialog(HWND window) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0;
+}
+
+bool CloseMoment(const RunningProgram& program, Moment moment, HWND shown) {
+    if (moment == Moment::Window) return true;
+    if (moment == Moment::TrayMenu) {
+        PostMessageA(shown, WM_KEYDOWN, VK_ESCAPE, 0);
+    } else {
+        PostMessageA(shown, WM_COMMAND, IDOK, 0);
+    }
+    return WaitFor([&] { return !IsWindowVisible(shown); }) && WaitForTheTickInTheDialog(program.window);
+}
+
+bool Fail(int step, const char* what) {
+    std::printf("story step %d: %s\n", step, what);
+    return false;
+}
+
+}  // namespace
+
+bool PlayStory(const RunningProgram& program, Pace pace, const MomentHandler& atMoment) {
+    for (int i = 0; i < kDischargeStorySteps; ++i) {
+        const StoryStep& step = kDischargeStory[i];
+        if (!PlayTicks(program, step, pace)) return Fail(i, "a tick did not finish");
+        if (step.moment == Moment::None) continue;
+        HWND shown = OpenMoment(program, step.moment);
+        if (!shown) return Fail(i, "the moment's window did not open");
+        if (pace == Pace::ForPeople) Sleep(PAINT_MS);
+        atMoment(step, shown);
+        if (pace == Pace::ForPeople) Sleep(step.holdMs);
+        if (!CloseMoment(program, step.moment, shown)) return Fail(i, "the moment's window did not close");
+    }
+    return true;
+}
