@@ -57,14 +57,31 @@ void WriteReading(const RunningProgram& program, const StoryStep& step, int tick
     SetPowerReading(program, reading);
 }
 
-// A dialog's tick is posted, since it returns only when the dialog closes.
+// The tick that opens a dialog returns only when the dialog closes, so it is
+// sent without waiting; its return is noted when this thread next peeks at
+// its messages.
+bool g_dialogTickReturned;
+
+VOID CALLBACK NoteDialogTickReturned(HWND, UINT, ULONG_PTR, LRESULT) { g_dialogTickReturned = true; }
+
+void SendDialogTick(HWND window) {
+    g_dialogTickReturned = false;
+    SendMessageCallbackA(window, WM_TIMER, POLL_TIMER_ID, 0, NoteDialogTickReturned, 0);
+}
+
+bool DialogTickReturned() {
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+    return g_dialogTickReturned;
+}
+
 bool PlayTicks(const RunningProgram& program, const StoryStep& step, Pace pace) {
     for (int tick = 0;; ++tick) {
         int left = TicksLeft(program, step, tick);
         if (left <= 0) return true;
         WriteReading(program, step, tick);
         if (left == 1 && OpensDialog(step.moment)) {
-            PostTicks(program.window, 1);
+            SendDialogTick(program.window);
             return true;
         }
         if (!SendTick(program.window)) return false;
@@ -81,6 +98,20 @@ HWND WaitForVisible(DWORD processId, const char* className, const char* title) {
     return found;
 }
 
+// The dialog that the step's last tick opened, or null when that tick
+// returned without one: then the story and the program disagree, even if the
+// program's own timer opens the dialog a moment later.
+HWND WaitForTheTicksDialog(DWORD processId, const char* title) {
+    HWND dialog = nullptr;
+    bool shown = false;
+    WaitFor([&] {
+        dialog = FindTopLevel(processId, "#32770", title);
+        shown = dialog && IsWindowVisible(dialog);
+        return shown || DialogTickReturned();
+    });
+    return shown ? dialog : nullptr;
+}
+
 // The program opens its menu above the cursor: at the top of the task bar,
 // just left of the icon, so that the menu does not hide it.
 void PointBesideTheTrayIcon() {
@@ -94,8 +125,8 @@ HWND OpenMoment(const RunningProgram& program, Moment moment) {
     switch (moment) {
     case Moment::None:
     case Moment::Window:     return program.window;
-    case Moment::WarningBox: return WaitForVisible(id, "#32770", "Battery Alert");
-    case Moment::Notice:     return WaitForVisible(id, "#32770", "Corvane Alert");
+    case Moment::WarningBox: return WaitForTheTicksDialog(id, "Battery Alert");
+    case Moment::Notice:     return WaitForTheTicksDialog(id, "Corvane Alert");
     case Moment::TrayMenu:
         PointBesideTheTrayIcon();
         ClickTrayIcon(program.window, WM_RBUTTONDOWN);
@@ -107,22 +138,17 @@ HWND OpenMoment(const RunningProgram& program, Moment moment) {
     return nullptr;
 }
 
-// A message sent to the program is handled only when it looks for messages
-// again, which a tick that waited in a dialog does only after its last power
-// reading; the next step may then rewrite the reading safely.
-bool WaitForTheTickInTheDialog(HWND window) {
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0;
-}
-
-bool CloseMoment(const RunningProgram& program, Moment moment, HWND shown) {
+bool CloseMoment(Moment moment, HWND shown) {
     if (moment == Moment::Window) return true;
     if (moment == Moment::TrayMenu) {
         PostMessageA(shown, WM_KEYDOWN, VK_ESCAPE, 0);
     } else {
         PostMessageA(shown, WM_COMMAND, IDOK, 0);
     }
-    return WaitFor([&] { return !IsWindowVisible(shown); }) && WaitForTheTickInTheDialog(program.window);
+    // A dialog's tick has taken its last reading once it returns; only then
+    // may the next step write a new one.
+    if (OpensDialog(moment)) return WaitFor(DialogTickReturned);
+    return WaitFor([&] { return !IsWindowVisible(shown); });
 }
 
 bool Fail(int step, const char* what) {
@@ -142,7 +168,7 @@ bool PlayStory(const RunningProgram& program, Pace pace, const MomentHandler& at
         if (pace == Pace::ForPeople) Sleep(PAINT_MS);
         atMoment(step, shown);
         if (pace == Pace::ForPeople) Sleep(step.holdMs);
-        if (!CloseMoment(program, step.moment, shown)) return Fail(i, "the moment's window did not close");
+        if (!CloseMoment(step.moment, shown)) return Fail(i, "the moment's window did not close");
     }
     return true;
 }
