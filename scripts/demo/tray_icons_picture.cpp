@@ -23,6 +23,15 @@ int const LABEL_HEIGHT = 24;
 int const WIDTH = MARGIN + ICON_COUNT * (ENLARGED + MARGIN);
 int const HEIGHT = MARGIN + ENLARGED + LABEL_HEIGHT + MARGIN;
 
+}  // namespace
+
+RECT TrayIconArea(int index) {
+    int left = MARGIN + index * (ENLARGED + MARGIN);
+    return {left, MARGIN, left + ENLARGED, MARGIN + ENLARGED};
+}
+
+namespace {
+
 bool DrawLevelIcons(HDC dc, HMODULE program) {
     RECT all = {0, 0, WIDTH, HEIGHT};
     FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
@@ -30,12 +39,12 @@ bool DrawLevelIcons(HDC dc, HMODULE program) {
     SetStretchBltMode(dc, COLORONCOLOR);
     SetBkMode(dc, TRANSPARENT);
     for (int i = 0; i < ICON_COUNT; ++i) {
-        int left = MARGIN + i * (ENLARGED + MARGIN);
+        RECT area = TrayIconArea(i);
         HICON icon = LoadIconA(program, MAKEINTRESOURCEA(LEVEL_ICONS[i].id));
-        if (!icon || !DrawIconEx(dc, left, MARGIN, icon, ENLARGED, ENLARGED, 0, nullptr, DI_NORMAL)) {
+        if (!icon || !DrawIconEx(dc, area.left, area.top, icon, ENLARGED, ENLARGED, 0, nullptr, DI_NORMAL)) {
             return false;
         }
-        RECT label = {left, MARGIN + ENLARGED + 4, left + ENLARGED, MARGIN + ENLARGED + LABEL_HEIGHT};
+        RECT label = {area.left, area.bottom + 4, area.right, area.bottom + LABEL_HEIGHT};
         DrawTextA(dc, LEVEL_ICONS[i].level, -1, &label, DT_CENTER | DT_SINGLELINE);
     }
     return true;
