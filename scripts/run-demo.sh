@@ -8,7 +8,7 @@ set -euo pipefail
 source "$(dirname "$0")/wine-session.sh"
 
 build=$(realpath "$1")
-driver="$build/scripts/demo/corvane-demo.exe"
+driver="$build/tests/demo/corvane-demo.exe"
 program="$build/shell/corvane-scripted.exe"
 pictures="$build/demo"
 
