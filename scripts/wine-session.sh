@@ -1,6 +1,8 @@
 # Sourced by the scripts that run Windows programs under Wine.
 #   use_wine_prefix DIR           a quiet Wine (no debug output, no Mono or
-#                                 Gecko installer prompts) in that prefix
+#                                 Gecko installer prompts) in that prefix,
+#                                 which makes no desktop menu entries on
+#                                 this machine for the shortcuts it gets
 #   start_private_display WxH     without a display, an Xvfb of that size on
 #                                 a free display number, exported as DISPLAY
 #   end_wine_session              ends the prefix's Wine server and that Xvfb;
@@ -10,7 +12,7 @@ wine_session_xvfb_pid=
 wine_session_display_file=
 
 use_wine_prefix() {
-    export WINEPREFIX="$1" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEPREFIX="$1" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 }
 
 start_private_display() {
