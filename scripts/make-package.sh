@@ -19,23 +19,12 @@ SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$source_dir" log -1 --format=%c
 export SOURCE_DATE_EPOCH
 staging=$(mktemp -d)
 trap 'rm -rf "$staging"' EXIT
-
-# Signs FILE in place when a certificate is given. Without a time-stamp
-# server the signing time is the commit's, so a signed build is repeatable too.
-sign() {
-    [ -n "${CORVANE_SIGNING_PKCS12:-}" ] || return 0
-    local when=(-time "$SOURCE_DATE_EPOCH")
-    [ -z "${CORVANE_SIGNING_TIMESTAMP_URL:-}" ] || when=(-ts "$CORVANE_SIGNING_TIMESTAMP_URL")
-    osslsigncode sign -pkcs12 "$CORVANE_SIGNING_PKCS12" \
-        -readpass <(printf '%s' "${CORVANE_SIGNING_PASSWORD:-}") \
-        -n Corvane -h sha256 "${when[@]}" -in "$1" -out "$staging/signed" >/dev/null
-    mv "$staging/signed" "$1"
-}
+sign="$source_dir/scripts/sign.sh"
 
 program="$build/corvane.exe"
 package="$build/corvane-$version.zip"
 cp "$build/shell/corvane.exe" "$program"
-sign "$program"
+"$sign" "$program"
 sed 's/$/\r/' "$source_dir/package/README.txt" >"$staging/README.txt"
 rm -f "$package"
 "$source_dir/scripts/reproducible-zip.py" "$package" "$program" "$staging/README.txt"
