@@ -81,11 +81,26 @@ bool IsRunning(const RunningProgram& program) {
     return program.process.hProcess && WaitForSingleObject(program.process.hProcess, 0) == WAIT_TIMEOUT;
 }
 
+bool AttachToProgram(const std::string& folder, RunningProgram* program) {
+    program->folder = folder;
+    if (!WaitFor([&] { return (program->window = FindWindowA("CORVANE", "Corvane")) != nullptr; }, 30000)) {
+        return false;
+    }
+    GetWindowThreadProcessId(program->window, &program->process.dwProcessId);
+    program->process.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE,
+                                            FALSE, program->process.dwProcessId);
+    return program->process.hProcess != nullptr;
+}
+
 int ExitProgram(RunningProgram* program) {
     PostMessageA(program->window, WM_COMMAND, IDM_TRAY_EXIT, 0);
-    if (WaitForSingleObject(program->process.hProcess, 15000) != WAIT_OBJECT_0) return -1;
+    return WaitForExitCode(*program, 15000);
+}
+
+int WaitForExitCode(const RunningProgram& program, DWORD timeoutMs) {
+    if (WaitForSingleObject(program.process.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
     DWORD code = 0;
-    GetExitCodeProcess(program->process.hProcess, &code);
+    GetExitCodeProcess(program.process.hProcess, &code);
     return static_cast<int>(code);
 }
 

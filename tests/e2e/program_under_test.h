@@ -28,8 +28,13 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
 // Starts the program with the folder as its working directory and waits for
 // its status window.
 bool StartProgram(const std::string& exe, const std::string& folder, RunningProgram* program);
+// Waits for a status window that another program started, and opens its
+// process; the folder is the one it should be working in.
+bool AttachToProgram(const std::string& folder, RunningProgram* program);
 // Chooses Exit from the tray menu and waits for the process; its exit code, or -1.
 int ExitProgram(RunningProgram* program);
+// Waits for the process to end by itself; its exit code, or -1.
+int WaitForExitCode(const RunningProgram& program, DWORD timeoutMs);
 // Ends the process at once, as a power cut would.
 void KillProgram(RunningProgram* program);
 void CloseHandles(RunningProgram* program);

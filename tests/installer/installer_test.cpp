@@ -1,0 +1,232 @@
+// The installer under Wine, as a user runs it, each test in a fresh prefix:
+// what a silent install leaves, Corvane started from the Startup shortcut,
+// an upgrade over a running Corvane and over a hung one, and the uninstall.
+// The installer is the test build's, made from the same script around
+// corvane-scripted.exe, which reads its power status from a file.
+#include "program_under_test.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <iterator>
+#include <map>
+
+namespace {
+
+char const kEntryKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Corvane";
+// What the installer and the uninstaller exit with when they give up.
+int const kGaveUp = 2;
+
+std::string ShellFolder(int csidl) {
+    char path[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+std::string InstallFolder() { return ShellFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\Corvane"; }
+std::string Installed(const char* file) { return PathIn(InstallFolder(), file); }
+std::string StartupShortcut() { return ShellFolder(CSIDL_STARTUP) + "\\Corvane.lnk"; }
+std::string StartMenuShortcut() { return ShellFolder(CSIDL_PROGRAMS) + "\\Corvane.lnk"; }
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string Text(const std::string& path) {
+    Bytes bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Runs a command line to its end; its exit code, or -1.
+int RunToEnd(std::string commandLine) {
+    STARTUPINFOA startup = {sizeof(startup)};
+    RunningProgram run;
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &run.process)) {
+        return -1;
+    }
+    int code = WaitForExitCode(run, 60000);
+    CloseHandles(&run);
+    return code;
+}
+
+int Install() { return RunToEnd("\"" + std::string(std::getenv("CORVANE_INSTALLER")) + "\" /S"); }
+
+// A value of the Add/Remove Programs entry, a number in decimal; empty when there is none.
+std::string EntryValue(const char* name) {
+    char data[1024] = {};
+    DWORD size = sizeof data, type = 0;
+    if (RegGetValueA(HKEY_CURRENT_USER, kEntryKey, name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, data,
+                     &size) != ERROR_SUCCESS) {
+        return "";
+    }
+    return type == REG_DWORD ? std::to_string(*reinterpret_cast<DWORD*>(data)) : data;
+}
+
+// What the shortcut file starts and in which folder, as "PROGRAM in FOLDER".
+std::string Shortcut(const std::string& path) {
+    wchar_t widePath[MAX_PATH] = {};
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH);
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    char target[MAX_PATH] = {}, folder[MAX_PATH] = {};
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&link))) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Load(widePath, STGM_READ))) {
+        link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
+        link->GetWorkingDirectory(folder, MAX_PATH);
+    }
+    if (file) file->Release();
+    if (link) link->Release();
+    return std::string(target) + " in " + folder;
+}
+
+using FileTimes = std::map<std::string, DWORD>;
+
+// Every file and folder of drive C outside the user profiles, with the low
+// part of its write time.
+void ListOutsideProfiles(const std::string& folder, FileTimes* files) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string path = PathIn(folder, found.cFileName);
+        if (!lstrcmpA(found.cFileName, ".") || !lstrcmpA(found.cFileName, "..") || !lstrcmpiA(path.c_str(), "C:\\users")) {
+            continue;
+        }
+        (*files)[path] = found.ftLastWriteTime.dwLowDateTime;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ListOutsideProfiles(path, files);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+class InstallerTest : public ::testing::Test {
+protected:
+    void SetUp() override { CoInitialize(nullptr); }
+    void TearDown() override {
+        CloseHandles(&program);
+        CoUninitialize();
+    }
+
+    // Installs and starts Corvane in its folder, where a tick saves its state.
+    void InstallAndStart() {
+        ASSERT_EQ(Install(), 0);
+        ASSERT_TRUE(StartProgram(Installed("corvane.exe"), InstallFolder(), &program));
+        TickOn("0 95", StateFileBytes(0, 0, 1, 0));
+    }
+
+    // A tick on this power reading, from the file in the program's folder,
+    // leaves this state file there.
+    void TickOn(const char* reading, const Bytes& state) {
+        SetPowerReading(program, reading);
+        PostTicks(program.window, 1);
+        ASSERT_TRUE(WaitUntilHandled(program.window));
+        ASSERT_EQ(StateFile(program), state) << HexBytes(StateFile(program));
+    }
+
+    RunningProgram program;
+};
+
+TEST_F(InstallerTest, SilentInstall) {
+    FileTimes before, after, changed;
+    ListOutsideProfiles("C:", &before);
+    ASSERT_EQ(Install(), 0);
+    ListOutsideProfiles("C:", &after);
+    std::set_symmetric_difference(before.begin(), before.end(), after.begin(), after.end(),
+                                  std::inserter(changed, changed.end()));
+    EXPECT_TRUE(changed.empty()) << "written outside the user's profile: " << changed.begin()->first;
+
+    EXPECT_EQ(ReadFileBytes(Installed("corvane.exe")), ReadFileBytes(std::getenv("CORVANE_SCRIPTED_EXE")));
+    EXPECT_TRUE(Exists(Installed("uninstall.exe")));
+    std::string started = Installed("corvane.exe") + " in " + InstallFolder();
+    EXPECT_EQ(Shortcut(StartupShortcut()), started);
+    EXPECT_EQ(Shortcut(StartMenuShortcut()), started);
+
+    std::string uninstaller = "\"" + Installed("uninstall.exe") + "\"";
+    EXPECT_EQ(EntryValue("DisplayName"), "Corvane");
+    EXPECT_EQ(EntryValue("DisplayVersion"), CORVANE_VERSION);
+    EXPECT_EQ(EntryValue("DisplayIcon"), Installed("corvane.exe"));
+    EXPECT_EQ(EntryValue("Publisher"), "Corvane");
+    EXPECT_EQ(EntryValue("InstallLocation"), InstallFolder());
+    EXPECT_EQ(EntryValue("UninstallString"), uninstaller);
+    EXPECT_EQ(EntryValue("QuietUninstallString"), uninstaller + " /S");
+    EXPECT_GE(std::atoi(EntryValue("EstimatedSize").c_str()) * 1024u, ReadFileBytes(Installed("corvane.exe")).size());
+    EXPECT_EQ(EntryValue("NoModify"), "1");
+    EXPECT_EQ(EntryValue("NoRepair"), "1");
+    HKEY machineEntry = nullptr;
+    EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEntryKey, 0, KEY_READ, &machineEntry), ERROR_SUCCESS);
+}
+
+// The shell opens the Startup folder's shortcuts when the user logs on.
+TEST_F(InstallerTest, StartupShortcut) {
+    ASSERT_EQ(Install(), 0);
+    ASSERT_GT(reinterpret_cast<INT_PTR>(
+                  ShellExecuteA(nullptr, "open", StartupShortcut().c_str(), nullptr, nullptr, SW_SHOWNORMAL)), 32);
+    ASSERT_TRUE(AttachToProgram(InstallFolder(), &program));
+    TickOn("0 95", StateFileBytes(0, 0, 1, 0));
+    EXPECT_EQ(ExitProgram(&program), 0);
+}
+
+TEST_F(InstallerTest, UpgradeOverRunningCorvane) {
+    InstallAndStart();
+    Bytes state = StateFile(program);
+    ASSERT_EQ(Install(), 0);
+    EXPECT_EQ(WaitForExitCode(program, 0), 0) << "ended through its Exit command";
+    EXPECT_EQ(StateFile(program), state);
+
+    CloseHandles(&program);
+    ASSERT_TRUE(AttachToProgram(InstallFolder(), &program)) << "started again";
+    // In its folder, and from its state: the countdown starts and saves there.
+    TickOn("0 1", StateFileBytes(1, 3595, 1, 0));
+    EXPECT_EQ(ExitProgram(&program), 0);
+}
+
+// Marked files show whether an upgrade that failed replaced any.
+TEST_F(InstallerTest, UpgradeThatCannotReplaceTheProgram) {
+    ASSERT_EQ(Install(), 0);
+    WriteText(Installed("corvane.exe"), "the installed program");
+    WriteText(Installed("uninstall.exe"), "the installed uninstaller");
+    auto expectNothingReplaced = [] {
+        EXPECT_TRUE(Text(Installed("corvane.exe")) == "the installed program");
+        EXPECT_TRUE(Text(Installed("uninstall.exe")) == "the installed uninstaller");
+    };
+    // A hung Corvane: its window stays, and its stopped thread never handles Exit.
+    ASSERT_TRUE(StartProgram(std::getenv("CORVANE_SCRIPTED_EXE"), MakeFreshFolder("hung"), &program));
+    SuspendThread(program.process.hThread);
+    EXPECT_EQ(Install(), kGaveUp);
+    expectNothingReplaced();
+    EXPECT_TRUE(IsRunning(program));
+
+    // With nothing running, a program file that another process holds open.
+    CloseHandles(&program);
+    HANDLE held = CreateFileA(Installed("corvane.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Install(), kGaveUp);
+    CloseHandle(held);
+    expectNothingReplaced();
+}
+
+TEST_F(InstallerTest, Uninstall) {
+    InstallAndStart();
+    WriteText(Installed("notes.txt"), "the user's own");
+    // Run in place (_?=), so that its end can be waited for: with the
+    // program file held open it fails, and keeps the entry.
+    HANDLE held = CreateFileA(Installed("corvane.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(RunToEnd(EntryValue("QuietUninstallString") + " _?=" + InstallFolder()), kGaveUp);
+    CloseHandle(held);
+    EXPECT_EQ(WaitForExitCode(program, 0), 0) << "ended through its Exit command";
+    EXPECT_EQ(EntryValue("DisplayName"), "Corvane");
+
+    // As Settings runs it. The uninstaller carries on from a copy of itself,
+    // so the one started here ends at once; its entry goes last.
+    ASSERT_EQ(RunToEnd(EntryValue("QuietUninstallString")), 0);
+    ASSERT_TRUE(WaitFor([] { return EntryValue("DisplayName").empty(); }, 30000));
+
+    for (const std::string& path : {Installed("corvane.exe"), Installed("uninstall.exe"),
+                                    Installed("corvaneState.dat"), StartupShortcut(), StartMenuShortcut()}) {
+        EXPECT_FALSE(Exists(path)) << path;
+    }
+    EXPECT_EQ(Text(Installed("notes.txt")), "the user's own");
+}
+
+}  // namespace
