@@ -5,7 +5,9 @@
 #   with different umasks, give the same bytes, and SHA256SUMS matches them;
 # - signed with a throwaway self-signed certificate, the program verifies,
 #   is the unsigned build byte for byte once the signature is removed, and
-#   still starts under Wine.
+#   still starts under Wine; the installer verifies, is the same script's
+#   build around the signed program with only its signature added, installs
+#   the signed program with a signed uninstaller, and that uninstalls.
 # Usage: release_test.sh SOURCE_DIR WORK_DIR   (WINEPREFIX set)
 set -euo pipefail
 source "$(dirname "$0")/../../scripts/wine-session.sh"
@@ -19,7 +21,7 @@ trap end_wine_session EXIT
 # This runs inside make test; the clones' make must not join its job server.
 unset MAKEFLAGS MFLAGS MAKELEVEL
 
-artifacts=(corvane.exe corvane-1.0.1.zip SHA256SUMS)
+artifacts=(corvane.exe corvane-1.0.1-install.exe corvane-1.0.1.zip SHA256SUMS)
 
 build_clone() {
     git clone -q --no-hardlinks "$source_dir" "$1"
@@ -48,17 +50,30 @@ openssl pkcs12 -export -inkey "$certificate/key.pem" -in "$certificate/cert.pem"
 unsigned="$work/unsigned"
 mkdir "$unsigned"
 cp "$first/corvane.exe" "$unsigned/"
-CORVANE_SIGNING_PKCS12="$certificate/signer.p12" CORVANE_SIGNING_PASSWORD=throwaway \
-    make -s -C "$work/a" package
+export CORVANE_SIGNING_PKCS12="$certificate/signer.p12" CORVANE_SIGNING_PASSWORD=throwaway
+make -s -C "$work/a" package
 
-osslsigncode verify -CAfile "$certificate/cert.pem" -in "$first/corvane.exe" >"$work/verify.txt"
-grep -q "Signature verification: ok" "$work/verify.txt" || { cat "$work/verify.txt"; exit 1; }
+verify() {
+    osslsigncode verify -CAfile "$certificate/cert.pem" -in "$1" >"$work/verify.txt"
+    grep -q "Signature verification: ok" "$work/verify.txt" || { cat "$work/verify.txt"; exit 1; }
+}
+verify "$first/corvane.exe"
 osslsigncode remove-signature -in "$first/corvane.exe" -out "$work/stripped.exe" >/dev/null
 cmp "$work/stripped.exe" "$unsigned/corvane.exe"
+# The signed installer holds the signed program and uninstaller, so the
+# unsigned installer it must be is built here around those. Compared
+# signed, since remove-signature leaves the checksum and padding it added.
+verify "$first/corvane-1.0.1-install.exe"
+export SOURCE_DATE_EPOCH
+SOURCE_DATE_EPOCH=$(git -C "$work/a" log -1 --format=%ct)
+"$work/a/scripts/make-installer.sh" 1.0.1 "$first/corvane.exe" "$first/resources/app.ico" "$work/install.exe"
+"$work/a/scripts/sign.sh" "$work/install.exe"
+cmp "$work/install.exe" "$first/corvane-1.0.1-install.exe"
+unset CORVANE_SIGNING_PKCS12 CORVANE_SIGNING_PASSWORD
 python3 -c 'import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).read("corvane.exe") != open(sys.argv[2], "rb").read())' \
     "$first/corvane-1.0.1.zip" "$first/corvane.exe" || { echo "the zip does not hold the signed program" >&2; exit 1; }
 (cd "$first" && sha256sum --check --quiet SHA256SUMS)
-echo "The signature verifies; without it the program is the unsigned build."
+echo "The signatures verify; the program and the installer are the unsigned builds with a signature added."
 
 # It starts: its status window comes up, and Exit ends it.
 use_wine_prefix "$WINEPREFIX"
@@ -75,3 +90,11 @@ done
 wait "$program_pid"
 [ "$(cat done.txt 2>/dev/null)" = ok ] || { echo "the signed program did not start and exit" >&2; exit 1; }
 echo "The signed program starts under Wine."
+
+installed="$work/installed"
+wine "$first/corvane-1.0.1-install.exe" /S "/D=$(winepath -w "$installed")"
+cmp "$installed/corvane.exe" "$first/corvane.exe"
+verify "$installed/uninstall.exe"
+wine "$installed/uninstall.exe" /S "_?=$(winepath -w "$installed")"
+[ ! -e "$installed/corvane.exe" ] || { echo "the signed uninstaller left the program" >&2; exit 1; }
+echo "The signed installer installs the signed program with a signed uninstaller, which uninstalls."
