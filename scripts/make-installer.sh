@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds Corvane's installer from installer/corvane.nsi around one program:
+# Builds Corvane's installer from package/corvane.nsi around one program:
 # the shipped corvane.exe for the release, the scripted build for the tests.
 # makensis's warnings are errors. With a certificate (see sign.sh) the
 # uninstaller is signed as makensis writes it; the installer itself is
@@ -11,4 +11,4 @@ source_dir=$(cd "$(dirname "$0")/.." && pwd)
 sign_uninstaller=()
 [ -z "${CORVANE_SIGNING_PKCS12:-}" ] || sign_uninstaller=("-DSIGN=$source_dir/scripts/sign.sh")
 makensis -V2 -WX -DVERSION="$1" -DPROGRAM="$(realpath "$2")" -DICON="$(realpath "$3")" \
-    -DOUTFILE="$(realpath "$4")" "${sign_uninstaller[@]}" "$source_dir/installer/corvane.nsi"
+    -DOUTFILE="$(realpath "$4")" "${sign_uninstaller[@]}" "$source_dir/package/corvane.nsi"
