@@ -8,7 +8,7 @@
 #   still starts under Wine; the installer verifies, is the same script's
 #   build around the signed program with only its signature added, installs
 #   the signed program with a signed uninstaller, and that uninstalls.
-# Usage: release_test.sh SOURCE_DIR WORK_DIR   (WINEPREFIX set)
+# Usage: release_test.sh SOURCE_DIR WORK_DIR VERSION   (WINEPREFIX set)
 set -euo pipefail
 source "$(dirname "$0")/../../scripts/wine-session.sh"
 
@@ -17,11 +17,12 @@ work=$2
 rm -rf "$work"
 mkdir -p "$work"
 work=$(realpath "$work")
+version=${3:?usage: release_test.sh SOURCE_DIR WORK_DIR VERSION}
 trap end_wine_session EXIT
 # This runs inside make test; the clones' make must not join its job server.
 unset MAKEFLAGS MFLAGS MAKELEVEL
 
-artifacts=(corvane.exe corvane-1.0.1-install.exe corvane-1.0.1.zip SHA256SUMS)
+artifacts=(corvane.exe "corvane-$version-install.exe" "corvane-$version.zip" SHA256SUMS)
 
 build_clone() {
     git clone -q --no-hardlinks "$source_dir" "$1"
@@ -63,15 +64,15 @@ cmp "$work/stripped.exe" "$unsigned/corvane.exe"
 # The signed installer holds the signed program and uninstaller, so the
 # unsigned installer it must be is built here around those. Compared
 # signed, since remove-signature leaves the checksum and padding it added.
-verify "$first/corvane-1.0.1-install.exe"
+verify "$first/corvane-$version-install.exe"
 export SOURCE_DATE_EPOCH
 SOURCE_DATE_EPOCH=$(git -C "$work/a" log -1 --format=%ct)
-"$work/a/scripts/make-installer.sh" 1.0.1 "$first/corvane.exe" "$first/resources/app.ico" "$work/install.exe"
+"$work/a/scripts/make-installer.sh" "$version" "$first/corvane.exe" "$first/resources/app.ico" "$work/install.exe"
 "$work/a/scripts/sign.sh" "$work/install.exe"
-cmp "$work/install.exe" "$first/corvane-1.0.1-install.exe"
+cmp "$work/install.exe" "$first/corvane-$version-install.exe"
 unset CORVANE_SIGNING_PKCS12 CORVANE_SIGNING_PASSWORD
 python3 -c 'import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).read("corvane.exe") != open(sys.argv[2], "rb").read())' \
-    "$first/corvane-1.0.1.zip" "$first/corvane.exe" || { echo "the zip does not hold the signed program" >&2; exit 1; }
+    "$first/corvane-$version.zip" "$first/corvane.exe" || { echo "the zip does not hold the signed program" >&2; exit 1; }
 (cd "$first" && sha256sum --check --quiet SHA256SUMS)
 echo "The signatures verify; the program and the installer are the unsigned builds with a signature added."
 
@@ -92,7 +93,7 @@ wait "$program_pid"
 echo "The signed program starts under Wine."
 
 installed="$work/installed"
-wine "$first/corvane-1.0.1-install.exe" /S "/D=$(winepath -w "$installed")"
+wine "$first/corvane-$version-install.exe" /S "/D=$(winepath -w "$installed")"
 cmp "$installed/corvane.exe" "$first/corvane.exe"
 verify "$installed/uninstall.exe"
 wine "$installed/uninstall.exe" /S "_?=$(winepath -w "$installed")"
