@@ -1,16 +1,23 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build needs, and only those that are missing.
-# Usage: install-dependencies.sh GROUP...   (groups: core windows package run bench fuzz)
+# Usage: install-dependencies.sh GROUP...
+#   (groups: core windows wine-i686 wine-x86_64 package run bench fuzz probe)
+# Both Windows builds are always compiled; 32-bit Wine, and the i386
+# architecture it needs, come only with wine-i686, for a machine that can
+# run 32-bit code (scripts/wine-arch.sh).
 set -euo pipefail
 
 packages_for() {
     case "$1" in
         core)    echo "cmake ninja-build g++ googletest python3" ;;
-        windows) echo "g++-mingw-w64-i686-posix wine wine32:i386 fonts-wine xvfb" ;;
+        windows) echo "g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb" ;;
+        wine-i686) echo "wine32:i386" ;;
+        wine-x86_64) ;;
         package) echo "git nsis osslsigncode openssl" ;;
         run)     echo "imagemagick" ;;
         bench)   echo "libbenchmark-dev" ;;
         fuzz)    echo "clang libclang-rt-14-dev" ;;
+        probe)   echo "binutils" ;;
         *)       echo "unknown group: $1" >&2; exit 2 ;;
     esac
 }

@@ -11,6 +11,16 @@
 wine_session_xvfb_pid=
 wine_session_display_file=
 
+# Debian's wine command, and winepath through it, take the 32-bit loader
+# whenever wine32 is installed, even where the kernel cannot run it ("Exec
+# format error"). There both go to the 64-bit loader, which runs the x86_64
+# build.
+if [ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wine64 ] &&
+    ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    wine() { WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64 "$@"; }
+    winepath() { wine winepath.exe "$@"; }
+fi
+
 use_wine_prefix() {
     export WINEPREFIX="$1" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 }

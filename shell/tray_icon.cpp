@@ -9,10 +9,11 @@ NOTIFYICONDATAA g_trayRecord;
 
 namespace {
 
-// The first layout: six 4-byte fields and a 64-character tip.
-DWORD const TRAY_RECORD_SIZE = 88;
-static_assert(offsetof(NOTIFYICONDATAA, szTip) + 64 == TRAY_RECORD_SIZE,
-              "a 32-bit program's first tray record layout");
+// The first layout, which every version of the shell accepts: the fields up
+// to a 64-character tip. A 64-bit program's handles are 8 bytes and aligned,
+// so its record is 104 bytes; the shipped 32-bit program's is 88.
+DWORD const TRAY_RECORD_SIZE = NOTIFYICONDATAA_V1_SIZE;
+static_assert(sizeof(void*) != 4 || TRAY_RECORD_SIZE == 88, "a 32-bit program's first tray record layout");
 
 char const TRAY_TIP[] = "Corvane 1.0.1";
 

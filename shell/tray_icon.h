@@ -11,7 +11,7 @@ UINT const TRAY_ICON_ID = 1;
 WORD const IDM_TRAY_EXIT = 1026;
 WORD const IDM_TRAY_ABOUT = 1027;
 
-// The record in its first layout (88 bytes), which every version of the shell accepts.
+// The record in its first layout, which every version of the shell accepts.
 extern NOTIFYICONDATAA g_trayRecord;
 
 // Loads the level icons at the standard icon size; WinMain calls it once.

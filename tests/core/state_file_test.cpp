@@ -20,15 +20,6 @@ void FillWithSentinels() {
 
 using StateFileTest = CalibrationTest;
 
-// The shell's records are laid out for a 32-bit Windows program.
-TEST(Platform, WindowsBuildHasFourBytePointers) {
-#ifdef _WIN32
-    EXPECT_EQ(sizeof(void*), 4u);
-#else
-    GTEST_SKIP() << "native build";
-#endif
-}
-
 TEST_F(StateFileTest, FirstRunWithoutFileStartsClearAndFirstSaveCreatesSevenBytes) {
     g_calibration.countdownStarted = 1;
     g_calibration.lowAlertShown = 1;

@@ -5,10 +5,17 @@
 #   with different umasks, give the same bytes, and SHA256SUMS matches them;
 # - signed with a throwaway self-signed certificate, the program verifies,
 #   is the unsigned build byte for byte once the signature is removed, and
-#   still starts under Wine; the installer verifies, is the same script's
-#   build around the signed program with only its signature added, installs
-#   the signed program with a signed uninstaller, and that uninstalls.
-# Usage: release_test.sh SOURCE_DIR WORK_DIR VERSION   (WINEPREFIX set)
+#   imports only KnownDLLs and stays under 40 KB; the installer verifies,
+#   and is the same script's build around the signed program with only its
+#   signature added;
+# - the Windows build under test (PROGRAM and DRIVER, its corvane.exe and
+#   corvane-driver.exe), signed alike, starts under Wine, and an installer
+#   from the same script around it, with that build's NSIS_TARGET stub,
+#   installs it with a signed uninstaller, which uninstalls. On the i686
+#   build that is the release's own program; where Wine runs the x86_64
+#   build, the i686 release is built and checked above but not run.
+# Usage: release_test.sh SOURCE_DIR WORK_DIR VERSION PROGRAM DRIVER NSIS_TARGET
+#   (WINEPREFIX set)
 set -euo pipefail
 source "$(dirname "$0")/../../scripts/wine-session.sh"
 
@@ -17,7 +24,10 @@ work=$2
 rm -rf "$work"
 mkdir -p "$work"
 work=$(realpath "$work")
-version=${3:?usage: release_test.sh SOURCE_DIR WORK_DIR VERSION}
+version=$3
+program_under_test=$(realpath "$4")
+driver=$(realpath "$5")
+nsis_target=${6:?usage: release_test.sh SOURCE_DIR WORK_DIR VERSION PROGRAM DRIVER NSIS_TARGET}
 trap end_wine_session EXIT
 # This runs inside make test; the clones' make must not join its job server.
 unset MAKEFLAGS MFLAGS MAKELEVEL
@@ -39,6 +49,13 @@ for artifact in "${artifacts[@]}"; do
 done
 (cd "$first" && sha256sum --check --quiet SHA256SUMS)
 echo "The builds are identical, and SHA256SUMS matches them."
+
+imports=$(i686-w64-mingw32-objdump -p "$first/corvane.exe" | sed -n 's/^\s*DLL Name: //p' | sort -f | xargs)
+[ "$imports" = "GDI32.dll KERNEL32.dll msvcrt.dll SHELL32.dll USER32.dll" ] ||
+    { echo "corvane.exe imports $imports" >&2; exit 1; }
+size=$(stat -c %s "$first/corvane.exe")
+[ "$size" -lt 40960 ] || { echo "corvane.exe is $size bytes" >&2; exit 1; }
+echo "corvane.exe is $size bytes and imports only $imports."
 
 echo "== Signed with a throwaway certificate"
 certificate="$work/certificate"
@@ -70,20 +87,36 @@ SOURCE_DATE_EPOCH=$(git -C "$work/a" log -1 --format=%ct)
 "$work/a/scripts/make-installer.sh" "$version" "$first/corvane.exe" "$first/resources/app.ico" "$work/install.exe"
 "$work/a/scripts/sign.sh" "$work/install.exe"
 cmp "$work/install.exe" "$first/corvane-$version-install.exe"
-unset CORVANE_SIGNING_PKCS12 CORVANE_SIGNING_PASSWORD
 python3 -c 'import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).read("corvane.exe") != open(sys.argv[2], "rb").read())' \
     "$first/corvane-$version.zip" "$first/corvane.exe" || { echo "the zip does not hold the signed program" >&2; exit 1; }
 (cd "$first" && sha256sum --check --quiet SHA256SUMS)
 echo "The signatures verify; the program and the installer are the unsigned builds with a signature added."
+
+echo "== The build under test, signed, under Wine"
+tested="$work/tested"
+mkdir "$tested"
+cp "$program_under_test" "$tested/corvane.exe"
+"$work/a/scripts/sign.sh" "$tested/corvane.exe"
+if cmp -s "$tested/corvane.exe" "$first/corvane.exe"; then
+    echo "It is the signed release's program byte for byte."
+else
+    echo "It is not the release's i686 program: that was built and checked above, not run."
+fi
+"$work/a/scripts/make-installer.sh" "$version" "$tested/corvane.exe" "$first/resources/app.ico" \
+    "$tested/install.exe" "$nsis_target"
+"$work/a/scripts/sign.sh" "$tested/install.exe"
+unset CORVANE_SIGNING_PKCS12 CORVANE_SIGNING_PASSWORD
+verify "$tested/corvane.exe"
+verify "$tested/install.exe"
 
 # It starts: its status window comes up, and Exit ends it.
 use_wine_prefix "$WINEPREFIX"
 start_private_display 800x600
 mkdir "$work/run"
 cd "$work/run"
-wine explorer /desktop=corvane-release,800x600 "$first/corvane.exe" &
+wine explorer /desktop=corvane-release,800x600 "$tested/corvane.exe" &
 program_pid=$!
-wine explorer /desktop=corvane-release,800x600 "$first/tests/e2e/corvane-driver.exe" exit "$(winepath -w "$work/run/done.txt")"
+wine explorer /desktop=corvane-release,800x600 "$driver" exit "$(winepath -w "$work/run/done.txt")"
 for _ in $(seq 300); do
     [ -s done.txt ] && break
     sleep 0.1
@@ -93,8 +126,8 @@ wait "$program_pid"
 echo "The signed program starts under Wine."
 
 installed="$work/installed"
-wine "$first/corvane-$version-install.exe" /S "/D=$(winepath -w "$installed")"
-cmp "$installed/corvane.exe" "$first/corvane.exe"
+wine "$tested/install.exe" /S "/D=$(winepath -w "$installed")"
+cmp "$installed/corvane.exe" "$tested/corvane.exe"
 verify "$installed/uninstall.exe"
 wine "$installed/uninstall.exe" /S "_?=$(winepath -w "$installed")"
 [ ! -e "$installed/corvane.exe" ] || { echo "the signed uninstaller left the program" >&2; exit 1; }

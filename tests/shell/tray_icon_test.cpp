@@ -27,7 +27,7 @@ TEST_F(TrayTest, AddingTheIconFillsTheFirstLayoutRecordForThisWindow) {
     AddTrayIcon(window);
     DestroyWindowQuietly(decoy);
 
-    EXPECT_EQ(g_trayRecord.cbSize, 88u);
+    EXPECT_EQ(g_trayRecord.cbSize, TRAY_RECORD_BYTES) << "the first layout, as this build lays it out";
     EXPECT_EQ(g_trayRecord.hWnd, window);
     EXPECT_EQ(g_trayRecord.uID, 1u);
     EXPECT_EQ(g_trayRecord.uFlags, UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP));
