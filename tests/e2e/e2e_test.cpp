@@ -32,11 +32,13 @@ protected:
         std::string folder = MakeFreshFolder(folderName);
         if (reading) WriteText(PathIn(folder, "corvanePower.txt"), reading);
         ASSERT_TRUE(StartProgram(exe, folder, &program)) << exe;
+        ASSERT_TRUE(StopPollTimer(program)) << "the tests count every tick";
     }
 
     void Restart(const std::string& exe) {
         CloseHandles(&program);
         ASSERT_TRUE(StartProgram(exe, program.folder, &program));
+        ASSERT_TRUE(StopPollTimer(program));
     }
 
     // Runs ticks on a reading and waits until they are done.

@@ -1,6 +1,7 @@
 #include "program_under_test.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
     DWORD start = GetTickCount();
@@ -115,6 +116,22 @@ void CloseHandles(RunningProgram* program) {
     if (program->process.hThread) CloseHandle(program->process.hThread);
     program->process = {};
     program->window = nullptr;
+}
+
+bool StopPollTimer(const RunningProgram& program) {
+    const char* path = std::getenv("CORVANE_POLL_TIMER_STOP_DLL");
+    HMODULE dll = path ? LoadLibraryA(path) : nullptr;
+    HOOKPROC hook = dll ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(
+                              GetProcAddress(dll, "StopPollTimer")))
+                        : nullptr;
+    DWORD thread = GetWindowThreadProcessId(program.window, nullptr);
+    HHOOK installed = hook ? SetWindowsHookExA(WH_GETMESSAGE, hook, dll, thread) : nullptr;
+    // Anything in the queue runs the hook.
+    PostMessageA(program.window, WM_NULL, 0, 0);
+    bool stopped = installed && WaitFor([&] { return GetPropA(program.window, "CorvanePollTimerStopped") != nullptr; });
+    if (installed) UnhookWindowsHookEx(installed);
+    if (dll) FreeLibrary(dll);
+    return stopped;
 }
 
 void PostTicks(HWND window, int count) {

@@ -49,6 +49,9 @@ std::string WindowText(HWND window);
 // The texts of a dialog's controls, in creation order.
 std::vector<std::string> ControlTexts(HWND dialog);
 
+// Stops the program's own five-second timer, so that the only ticks are the
+// ones the test sends, however slowly the machine runs.
+bool StopPollTimer(const RunningProgram& program);
 void PostTicks(HWND window, int count);
 // Runs one tick and returns once it is done, leaving the window as it is.
 // False when it is not done in time, as when it waits in a dialog it opened.

@@ -22,7 +22,7 @@ trap cleanup EXIT
 start_private_display 800x600
 
 # The programs under test are handed over as Windows paths.
-for variable in CORVANE_EXE CORVANE_SCRIPTED_EXE CORVANE_MARKER_DLL CORVANE_INSTALLER; do
+for variable in CORVANE_EXE CORVANE_SCRIPTED_EXE CORVANE_MARKER_DLL CORVANE_POLL_TIMER_STOP_DLL CORVANE_INSTALLER; do
     if [ -n "${!variable:-}" ]; then export "$variable=$(winepath -w "${!variable}")"; fi
 done
 export CORVANE_RESULT_FILE
