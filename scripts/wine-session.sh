@@ -3,6 +3,8 @@
 #                                 Gecko installer prompts) in that prefix,
 #                                 which makes no desktop menu entries on
 #                                 this machine for the shortcuts it gets
+#   export_windows_paths VAR...   turns each variable that is set from a
+#                                 Linux path into the Windows path of it
 #   start_private_display WxH     without a display, an Xvfb of that size on
 #                                 a free display number, exported as DISPLAY
 #   end_wine_session              ends the prefix's Wine server and that Xvfb;
@@ -23,6 +25,13 @@ fi
 
 use_wine_prefix() {
     export WINEPREFIX="$1" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+}
+
+export_windows_paths() {
+    local variable
+    for variable in "$@"; do
+        if [ -n "${!variable:-}" ]; then export "$variable=$(winepath -w "${!variable}")"; fi
+    done
 }
 
 start_private_display() {

@@ -10,5 +10,7 @@ source "$(dirname "$0")/../scripts/wine-session.sh"
 use_wine_prefix "$WINEPREFIX"
 trap end_wine_session EXIT
 start_private_display 1024x768
+# A program the test starts beside itself is handed over as a Windows path.
+export_windows_paths CORVANE_BARE_TRAY_EXE
 
 wine "$@"

@@ -22,9 +22,7 @@ trap cleanup EXIT
 start_private_display 800x600
 
 # The programs under test are handed over as Windows paths.
-for variable in CORVANE_EXE CORVANE_SCRIPTED_EXE CORVANE_MARKER_DLL CORVANE_POLL_TIMER_STOP_DLL CORVANE_INSTALLER; do
-    if [ -n "${!variable:-}" ]; then export "$variable=$(winepath -w "${!variable}")"; fi
-done
+export_windows_paths CORVANE_EXE CORVANE_SCRIPTED_EXE CORVANE_MARKER_DLL CORVANE_POLL_TIMER_STOP_DLL CORVANE_INSTALLER
 export CORVANE_RESULT_FILE
 CORVANE_RESULT_FILE=$(winepath -w "$result_file")
 : >"$result_file"

@@ -4,6 +4,7 @@
 #include "resource.h"
 #include "tray_icon.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -117,6 +118,9 @@ BOOL CALLBACK ModalDriver::OnWindow(HWND window, LPARAM) {
 }
 
 void ModalDriver::Check() {
+    // Closed windows are forgotten, so that a long run keeps no record of them.
+    seen_.erase(std::remove_if(seen_.begin(), seen_.end(), [](const Seen& seen) { return !IsWindow(seen.window); }),
+                seen_.end());
     EnumThreadWindows(GetCurrentThreadId(), OnWindow, 0);
 }
 
