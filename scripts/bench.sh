@@ -8,9 +8,14 @@
 #   again on every tick as Corvane must. Stripped file sizes, and under Wine
 #   after 1,000 ticks the working set and the CPU time per tick, of the
 #   program and of the Explorer that hosts the tray.
+# All Windows programs come from one preset, the build Wine runs here:
+# windows (i686, the shipped build) or windows-x86_64, so that corvane.exe is
+# compared with baselines of its own architecture.
+# Usage: bench.sh [PRESET]
 set -euo pipefail
 source "$(dirname "$0")/wine-session.sh"
 cd "$(dirname "$0")/.."
+preset=${1:-windows}
 
 cmake --preset bench
 cmake --build --preset bench
@@ -27,9 +32,9 @@ run_core_benchmarks() {
 
 run_windows_measurements() {
     local build figures_dir ticks=1000
-    cmake --preset windows >/dev/null
-    cmake --build --preset windows --target corvane corvane-scripted bare-window bare-tray footprint
-    build="$(pwd)/build/windows"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" --target corvane corvane-scripted bare-window bare-tray footprint
+    build="$(pwd)/build/$preset"
     figures_dir=$(mktemp -d "$build/bench.XXXXXX")
 
     use_wine_prefix "$build/wineprefix-bench"
@@ -50,12 +55,19 @@ run_windows_measurements() {
     done
     end_wine_session
 
-    echo "== corvane.exe against a bare window and a bare tray program (same flags, stripped; $ticks ticks under Wine)"
-    python3 - "$figures_dir" "$build/shell/corvane.exe" "$build/tests/footprint" <<'PY'
-import os, sys
-folder, corvane, baselines = sys.argv[1:]
+    python3 - "$figures_dir" "$build/shell/corvane.exe" "$build/tests/footprint" "$ticks" <<'PY'
+import os, struct, sys
+folder, corvane, baselines, ticks = sys.argv[1:]
 programs = {"corvane": corvane}
 programs.update({name: os.path.join(baselines, name + ".exe") for name in ("bare-window", "bare-tray")})
+def architecture(path):
+    data = open(path, "rb").read()
+    machine = struct.unpack_from("<H", data, struct.unpack_from("<I", data, 0x3C)[0] + 4)[0]
+    return {0x14C: "i686", 0x8664: "x86_64"}.get(machine, hex(machine))
+architectures = {architecture(path) for path in programs.values()}
+assert len(architectures) == 1, f"programs of different architectures: {architectures}"
+print(f"== corvane.exe against a bare window and a bare tray program, all {architectures.pop()} "
+      f"(same flags, stripped; {ticks} ticks under Wine)")
 def figures(name):
     line = open(os.path.join(folder, name + ".txt")).read().split("ticks=", 1)[1]
     return {k: float(v) for k, v in (pair.split("=") for pair in ("ticks=" + line).split())}
