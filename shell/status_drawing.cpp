@@ -29,8 +29,8 @@ void FillArea(HDC dc, int left, int top, int right, int bottom, HBRUSH brush) {
     FillRect(dc, &area, brush);
 }
 
-void DrawFrame(HDC dc, int left, int top, int right, int bottom) {
-    HPEN pen = CreatePen(PS_SOLID, 1, RGB(0, 0, 0));
+void DrawFrame(HDC dc, int left, int top, int right, int bottom, COLORREF colour) {
+    HPEN pen = CreatePen(PS_SOLID, 1, colour);
     HGDIOBJ previous = SelectObject(dc, pen);
     Rectangle(dc, left, top, right, bottom);
     SelectObject(dc, previous);
@@ -71,9 +71,13 @@ void PaintStatusWindow(HDC dc, HWND window) {
     int const bottom = BAR_TOP + BAR_HEIGHT;
     BarSegmentWidths const bar = BarSegments(width);
     HeadlineText const headline = FormatHeadline();
+    // The window's background is the theme's, so the texts and the frame take
+    // the theme's text colour: black by default, white on a high-contrast
+    // black background, where the device context's black would vanish.
+    COLORREF const ink = GetSysColor(COLOR_WINDOWTEXT);
 
     // The frame runs one pixel outside the bar on every side.
-    DrawFrame(dc, BAR_LEFT - 1, BAR_TOP - 1, right + 1, bottom + 1);
+    DrawFrame(dc, BAR_LEFT - 1, BAR_TOP - 1, right + 1, bottom + 1, ink);
     FillArea(dc, BAR_LEFT, BAR_TOP, right, bottom, g_backgroundBrush.brush);
     HBRUSH reserve = g_calibration.calibrationActive ? g_activeBrush.brush : g_inactiveBrush.brush;
     FillArea(dc, BAR_LEFT, BAR_TOP, BAR_LEFT + bar.reserveWidth, bottom, reserve);
@@ -85,6 +89,7 @@ void PaintStatusWindow(HDC dc, HWND window) {
     // Without a single-line flag the line feed starts a second line, and the
     // text starts at the rectangle's top.
     RECT headlineArea = {BAR_LEFT, bottom + 15, right, bottom + 50};
+    COLORREF const previousTextColour = SetTextColor(dc, ink);
     SetBkMode(dc, TRANSPARENT);
     DrawTextA(dc, headline.text, -1, &headlineArea, DT_VCENTER);
 
@@ -97,4 +102,5 @@ void PaintStatusWindow(HDC dc, HWND window) {
     statusArea.left = BAR_LEFT;
     SetBkMode(dc, TRANSPARENT);
     DrawTextA(dc, g_calibration.statusText, -1, &statusArea, DT_WORDBREAK | DT_VCENTER);
+    SetTextColor(dc, previousTextColour);
 }
