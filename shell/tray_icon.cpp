@@ -73,7 +73,11 @@ void UpdateTrayIcon() {
     // icon keeps the level it shows.
     if (!ReadPowerStatus(&sample)) return;
     g_trayRecord.hIcon = IconForLevel(TrayLevelFor(TrayCalibratedPercent(sample)));
-    Shell_NotifyIconA(NIM_MODIFY, &g_trayRecord);
+    // A modify fails when the notification area has no such icon: the add at
+    // start failed, as it can while Explorer is still busy with the logon,
+    // and no TaskbarCreated will come to make up for it. Adding it now brings
+    // it back; while the icon exists, this costs nothing.
+    if (!Shell_NotifyIconA(NIM_MODIFY, &g_trayRecord)) Shell_NotifyIconA(NIM_ADD, &g_trayRecord);
 }
 
 void RemoveTrayIcon() {

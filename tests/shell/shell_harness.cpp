@@ -181,6 +181,31 @@ std::vector<DWORD> FakeNotificationArea::Messages() const {
     return messages;
 }
 
+bool FakeNotificationArea::Shows(HWND owner, UINT id) const {
+    return std::find(shown_.begin(), shown_.end(), std::make_pair(owner, id)) != shown_.end();
+}
+
+BOOL FakeNotificationArea::Answer(const TrayCall& call) {
+    auto const icon = std::find(shown_.begin(), shown_.end(), std::make_pair(call.owner, call.id));
+    bool const shown = icon != shown_.end();
+    switch (call.message) {
+    case NIM_ADD:
+        if (shown) return FALSE;
+        if (addsToRefuse > 0) {
+            --addsToRefuse;
+            return FALSE;
+        }
+        shown_.emplace_back(call.owner, call.id);
+        return TRUE;
+    case NIM_MODIFY:
+        return shown;
+    case NIM_DELETE:
+        if (shown) shown_.erase(icon);
+        return shown;
+    }
+    return FALSE;
+}
+
 LRESULT CALLBACK FakeNotificationArea::Procedure(HWND window, UINT message, WPARAM wParam,
                                                  LPARAM lParam) {
     if (message != WM_COPYDATA || !current_) return DefWindowProcA(window, message, wParam, lParam);
@@ -201,7 +226,7 @@ LRESULT CALLBACK FakeNotificationArea::Procedure(HWND window, UINT message, WPAR
         }
     }
     current_->calls.push_back(call);
-    return TRUE;
+    return current_->Answer(call);
 }
 
 std::string ClassOf(HWND window) {
