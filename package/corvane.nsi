@@ -45,6 +45,9 @@ VIAddVersionKey "FileDescription" "Corvane ${VERSION} installer"
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start Corvane now"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartCorvane
+; MUI2's own text with one line more, which needs the taller text area.
+!define MUI_FINISHPAGE_TEXT_LARGE
+!define MUI_FINISHPAGE_TEXT "Corvane has been installed on your computer.$\r$\n$\r$\nBefore you rely on it, set Windows' critical battery action to Do nothing: $\"Before first use$\" in Corvane's README says how.$\r$\n$\r$\nClick Finish to close this wizard."
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
