@@ -4,7 +4,6 @@
 #include "resource.h"
 #include "tray_icon.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -181,31 +180,6 @@ std::vector<DWORD> FakeNotificationArea::Messages() const {
     return messages;
 }
 
-bool FakeNotificationArea::Shows(HWND owner, UINT id) const {
-    return std::find(shown_.begin(), shown_.end(), std::make_pair(owner, id)) != shown_.end();
-}
-
-BOOL FakeNotificationArea::Answer(const TrayCall& call) {
-    auto const icon = std::find(shown_.begin(), shown_.end(), std::make_pair(call.owner, call.id));
-    bool const shown = icon != shown_.end();
-    switch (call.message) {
-    case NIM_ADD:
-        if (shown) return FALSE;
-        if (addsToRefuse > 0) {
-            --addsToRefuse;
-            return FALSE;
-        }
-        shown_.emplace_back(call.owner, call.id);
-        return TRUE;
-    case NIM_MODIFY:
-        return shown;
-    case NIM_DELETE:
-        if (shown) shown_.erase(icon);
-        return shown;
-    }
-    return FALSE;
-}
-
 LRESULT CALLBACK FakeNotificationArea::Procedure(HWND window, UINT message, WPARAM wParam,
                                                  LPARAM lParam) {
     if (message != WM_COPYDATA || !current_) return DefWindowProcA(window, message, wParam, lParam);
@@ -226,7 +200,13 @@ LRESULT CALLBACK FakeNotificationArea::Procedure(HWND window, UINT message, WPAR
         }
     }
     current_->calls.push_back(call);
-    return current_->Answer(call);
+    bool const shown = current_->showsIcon;
+    if (call.message == NIM_ADD && current_->addsToRefuse > 0) {
+        --current_->addsToRefuse;
+        return FALSE;
+    }
+    if (call.message != NIM_MODIFY) current_->showsIcon = call.message == NIM_ADD;
+    return call.message == NIM_ADD ? !shown : shown;
 }
 
 std::string ClassOf(HWND window) {

@@ -12,7 +12,6 @@
 
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 // The test program itself, which has the resources linked in.
@@ -45,9 +44,7 @@ void DestroyWindowQuietly(HWND window);
 // record's first fields (hWnd, uID, uFlags, uCallbackMessage, then the tip as
 // 128 UTF-16 characters) at the start of the data. A window of that class
 // made here is found before the desktop's own, so a test sees every call the
-// shell makes while one of these exists. Shell_NotifyIcon returns the fake's
-// answer, which follows the icons it shows, as the shell's does: an add fails
-// for an icon already shown, a modify or a delete for one not shown.
+// shell makes while one of these exists.
 struct TrayCall {
     DWORD message;  // NIM_ADD, NIM_MODIFY, NIM_DELETE
     HWND owner;
@@ -66,16 +63,16 @@ public:
 
     std::vector<TrayCall> calls;
     std::vector<DWORD> Messages() const;
-    bool Shows(HWND owner, UINT id) const;
 
-    // The next adds to refuse, as a shell still busy with the logon does.
+    // Shell_NotifyIcon returns the fake's answer, which follows the one icon
+    // shown, as the shell's does; the next addsToRefuse adds fail as well, as
+    // they can while the shell is still busy with the logon.
+    bool showsIcon = false;
     int addsToRefuse = 0;
 
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    BOOL Answer(const TrayCall& call);
     HWND window_;
-    std::vector<std::pair<HWND, UINT>> shown_;
     static FakeNotificationArea* current_;
 };
 
