@@ -177,7 +177,7 @@ TEST_F(TrayTest, RefusedIconIsAddedAgainByTheTicks) {
     for (const std::vector<DWORD>& calls : ticks) {
         tray.calls.clear();
         SendMessageA(window, WM_TIMER, POLL_TIMER_ID, 0);
-        EXPECT_EQ(tray.Messages(), calls);
+        ASSERT_EQ(tray.Messages(), calls);
         EXPECT_EQ(tray.calls.back().tip, "Corvane 1.0.1");
     }
 }
