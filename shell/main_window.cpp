@@ -6,6 +6,7 @@
 #include "power_status.h"
 #include "power_tick.h"
 #include "resource.h"
+#include "status_accessibility.h"
 #include "status_drawing.h"
 #include "tray_icon.h"
 
@@ -48,13 +49,16 @@ void OnPollTimer(HWND window) {
     PowerTick(g_host, window);
     // Exit may have destroyed the window while this tick waited in a notice or
     // a warning box; then there is nothing left to repaint.
-    if (window == g_statusWindow) InvalidateRect(window, nullptr, TRUE);
+    if (window != g_statusWindow) return;
+    InvalidateRect(window, nullptr, TRUE);
+    AnnounceStatusChanges(window);
 }
 
 void OnDestroy(HWND window) {
     KillTimer(window, POLL_TIMER_ID);
     RemoveTrayIcon();
     ReleaseDrawingBrushes();
+    ReleaseAccessibility();
     g_statusWindow = nullptr;
     PostQuitMessage(0);
 }
@@ -110,6 +114,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:       OnCommand(window, LOWORD(wParam)); return 0;
     case WM_TIMER:         if (wParam == POLL_TIMER_ID) OnPollTimer(window); return 0;
     case WM_TRAY_CALLBACK: OnTrayCallback(window, lParam); return 0;
+    case WM_GETOBJECT:     return AnswerAccessibilityRequest(window, wParam, lParam);
     default:               return DefWindowProcA(window, message, wParam, lParam);
     }
 }
