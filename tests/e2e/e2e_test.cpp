@@ -3,6 +3,7 @@
 #include "program_under_test.h"
 
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
 #include <cstdlib>
 #include <string>
@@ -22,6 +23,62 @@ const std::string& ShippedProgram() {
 const std::string& ScriptedProgram() {
     static const std::string path = ProgramPath("CORVANE_SCRIPTED_EXE");
     return path;
+}
+
+// What a screen reader reads of the status window, through another process's accessibility.
+struct HeardTexts {
+    std::string name, value, description;
+    long role = 0;
+};
+
+std::string Narrow(BSTR text) {
+    char narrow[512] = {};
+    if (text) WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
+    SysFreeString(text);
+    return narrow;
+}
+
+HeardTexts ReadClientObject(HWND window) {
+    HeardTexts heard;
+    IAccessible* client = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(window, OBJID_CLIENT, __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&client)))) {
+        return heard;
+    }
+    VARIANT self = {};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR text = nullptr;
+    if (client->get_accName(self, &text) == S_OK) heard.name = Narrow(text);
+    if (client->get_accValue(self, &text) == S_OK) heard.value = Narrow(text);
+    if (client->get_accDescription(self, &text) == S_OK) heard.description = Narrow(text);
+    VARIANT role = {};
+    if (client->get_accRole(self, &role) == S_OK && role.vt == VT_I4) heard.role = role.lVal;
+    client->Release();
+    return heard;
+}
+
+// The client object's change events, and the name each one lets a listener read.
+HWND g_listenedWindow;
+std::vector<std::pair<DWORD, std::string>> g_heardChanges;
+
+void CALLBACK HearChange(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
+    if (window != g_listenedWindow || object != OBJID_CLIENT || child != CHILDID_SELF) return;
+    // The read lets the next event in meanwhile, so the place is taken first.
+    std::size_t const place = g_heardChanges.size();
+    g_heardChanges.emplace_back(event, "");
+    std::string name = ReadClientObject(window).name;
+    g_heardChanges[place].second = name;
+}
+
+// Out-of-context events arrive as messages to the thread that listens.
+void ListenFor(DWORD ms) {
+    DWORD start = GetTickCount();
+    do {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+        Sleep(10);
+    } while (GetTickCount() - start < ms);
 }
 
 class ProgramTest : public ::testing::Test {
@@ -220,6 +277,41 @@ TEST_F(ScriptedProgramTest, ExitWhileANoticeOrWarningIsOpenEndsCleanly) {
     ASSERT_NE(WaitForDialog("Battery Alert"), nullptr);
     EXPECT_EQ(ExitProgram(&program), 0);
     EXPECT_EQ(StateFile(program), StateFileBytes(1, 600, 1, 0));
+}
+
+TEST_F(ScriptedProgramTest, AScreenReaderHearsTheTextsAndOnlyTheirChanges) {
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    Start(ScriptedProgram(), "screen-reader", "0 95");
+    // Sent, so that the window is read before it was ever shown.
+    ASSERT_TRUE(SendTick(program.window));
+    HeardTexts hidden = ReadClientObject(program.window);
+    EXPECT_EQ(hidden.name, "Calibrated Battery: 97%, Time Remaining: 01:57");
+    EXPECT_EQ(hidden.value, "Power Source: Battery, Calibration: Active, System Battery: 95%");
+    EXPECT_EQ(hidden.description, hidden.value);
+    EXPECT_EQ(hidden.role, ROLE_SYSTEM_CLIENT) << "the rest is the system's";
+
+    g_listenedWindow = program.window;
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr, HearChange,
+                                         program.process.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(hook, nullptr);
+    TickOn("0 60");
+    ListenFor(1000);
+    using Heard = std::vector<std::pair<DWORD, std::string>>;
+    EXPECT_EQ(g_heardChanges, (Heard{{EVENT_OBJECT_NAMECHANGE, "Calibrated Battery: 80%, Time Remaining: 01:36"},
+                                     {EVENT_OBJECT_VALUECHANGE, "Calibrated Battery: 80%, Time Remaining: 01:36"}}));
+    g_heardChanges.clear();
+    TickOn("0 60");
+    ListenFor(1000);
+    EXPECT_EQ(g_heardChanges, Heard{}) << "a tick that changes nothing says nothing";
+    UnhookWinEvent(hook);
+
+    ClickTrayIcon(program.window, WM_LBUTTONDOWN);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(program.window) != 0; }));
+    HeardTexts shown = ReadClientObject(program.window);
+    EXPECT_EQ(shown.name, "Calibrated Battery: 80%, Time Remaining: 01:36");
+    EXPECT_EQ(shown.value, "Power Source: Battery, Calibration: Active, System Battery: 60%");
+    EXPECT_EQ(ExitProgram(&program), 0);
+    CoUninitialize();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // A DLL planted beside the program, or in its working folder, under the name
 // of a system DLL that is not a KnownDLL: the program must never load it, at
-// start-up or when the alert plays its sound and opens the warning box.
+// start-up, when a screen reader asks for its window's texts, or when the
+// alert plays its sound and opens the warning box.
 #include "program_under_test.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,8 @@
 namespace {
 
 // The system DLLs the program or the system on its behalf load by name.
-const char* const kPlantedNames[] = {"winmm", "uxtheme", "dwmapi", "comctl32", "msimg32", "winmmbase"};
+const char* const kPlantedNames[] = {"winmm",   "uxtheme", "dwmapi", "comctl32",
+                                     "msimg32", "winmmbase", "oleacc", "oleaccrc"};
 // Wine prefers its own builtin DLLs, where Windows takes the first file it
 // finds; this makes Wine take a native file first for these names, in the
 // program's process only.
@@ -79,7 +81,7 @@ TEST_F(PlantedDllTest, TheMarkerIsWrittenWhenTheDllIsLoaded) {
     EXPECT_NE(GetFileAttributesA((dll + ".loaded").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST_F(PlantedDllTest, NoneIsLoadedAtStartOrAtTheAlert) {
+TEST_F(PlantedDllTest, NoneIsLoadedAtStartForAScreenReaderOrAtTheAlert) {
     std::string programFolder = MakeFreshFolder("planted-program");
     std::string workFolder = MakeFreshFolder("planted-work");
     std::string exe = PathIn(programFolder, "corvane-scripted.exe");
@@ -91,6 +93,11 @@ TEST_F(PlantedDllTest, NoneIsLoadedAtStartOrAtTheAlert) {
 
     PreferNativeDlls();
     ASSERT_TRUE(StartProgram(exe, workFolder, &program));
+    // The id as the system sends it: a DWORD, not sign-extended on 64-bit.
+    LPARAM const client = static_cast<DWORD>(OBJID_CLIENT);
+    DWORD_PTR reference = 0;
+    EXPECT_TRUE(SendMessageTimeoutA(program.window, WM_GETOBJECT, 0, client, SMTO_NORMAL, 5000, &reference));
+    EXPECT_GT(static_cast<LRESULT>(reference), 0) << "an object, not an error, before the window was ever shown";
     PostTicks(program.window, 1);
     HWND warning = nullptr;
     EXPECT_TRUE(WaitFor([&] {
@@ -105,6 +112,8 @@ TEST_F(PlantedDllTest, NoneIsLoadedAtStartOrAtTheAlert) {
     GetSystemDirectoryA(system, MAX_PATH);
     EXPECT_TRUE(HasModule(program.process.hProcess, PathIn(system, "winmm.dll")))
         << "the alert's sound comes from System32's winmm";
+    EXPECT_TRUE(HasModule(program.process.hProcess, PathIn(system, "oleacc.dll")))
+        << "the screen reader's answer comes from System32's oleacc";
 
     if (warning) PostMessageA(warning, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(ExitProgram(&program), 0);
