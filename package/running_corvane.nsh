@@ -4,6 +4,7 @@
 
 !include LogicLib.nsh
 !include WinMessages.nsh
+!include exit_codes.nsh
 
 !define CORVANE_WINDOW_CLASS "CORVANE"
 !define CORVANE_WINDOW_TITLE "Corvane"
@@ -19,7 +20,8 @@ Var CorvaneWasRunning
 ; Defines CloseRunningCorvane, or un.CloseRunningCorvane for the uninstaller:
 ; ends every window of Corvane's class and title (the status window, hidden
 ; or not) and waits for its process, one at a time. When one does not end
-; in time it aborts, before any file is touched.
+; in time it aborts with EXIT_CORVANE_STILL_RUNNING, before any file is
+; touched.
 !macro DEFINE_CLOSE_RUNNING_CORVANE PREFIX
 Function ${PREFIX}CloseRunningCorvane
     StrCpy $CorvaneWasRunning 0
@@ -37,6 +39,7 @@ Function ${PREFIX}CloseRunningCorvane
         System::Call "kernel32::CloseHandle(p r2) i"
         ${If} $3 != ${WAIT_OBJECT_0}
             MessageBox MB_ICONSTOP|MB_OK "Corvane is running and did not end when asked.$\n$\nChoose Exit from its icon's menu in the notification area, then try again." /SD IDOK
+            SetErrorLevel ${EXIT_CORVANE_STILL_RUNNING}
             Abort "Corvane did not end; no file was changed."
         ${EndIf}
         StrCpy $CorvaneWasRunning 1

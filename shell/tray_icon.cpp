@@ -1,5 +1,6 @@
 #include "tray_icon.h"
 
+#include "corvane_version.h"
 #include "power_status.h"
 #include "resource.h"
 
@@ -15,7 +16,7 @@ namespace {
 DWORD const TRAY_RECORD_SIZE = NOTIFYICONDATAA_V1_SIZE;
 static_assert(sizeof(void*) != 4 || TRAY_RECORD_SIZE == 88, "a 32-bit program's first tray record layout");
 
-char const TRAY_TIP[] = "Corvane 1.0.1";
+char const TRAY_TIP[] = CORVANE_NAME_AND_VERSION;
 
 HICON g_levelFull;
 HICON g_levelMedium;

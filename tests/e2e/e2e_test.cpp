@@ -1,5 +1,6 @@
 // The real programs in a Wine desktop, reached from this process only the
 // way the window system would.
+#include "corvane_version.h"
 #include "program_under_test.h"
 
 #include <gtest/gtest.h>
@@ -166,7 +167,7 @@ TEST_F(ShippedProgramTest, AboutShowsItsTextsAndExitEndsWithCodeZero) {
         return false;
     };
     EXPECT_TRUE(has("OK"));
-    EXPECT_TRUE(has("Corvane 1.0.1"));
+    EXPECT_TRUE(has("Corvane " CORVANE_VERSION));
     EXPECT_TRUE(has("The system power manager is miscalculating the battery charge percentage. "
                     "Corvane will compensate for this by engaging a new time remaining after the "
                     "system status depletes from 100% to 1%. To activate, fully charge the battery "

@@ -1,8 +1,10 @@
 // The installer under Wine, as a user runs it, each test in a fresh prefix:
 // what a silent install leaves, Corvane started from the Startup shortcut,
-// an upgrade over a running Corvane and over a hung one, and the uninstall.
+// an upgrade over a running Corvane and over a hung one, a declined "Start
+// with Windows", a refused downgrade, and the quiet uninstall.
 // The installer is the test build's, made from the same script around
 // corvane-scripted.exe, which reads its power status from a file.
+#include "corvane_version.h"
 #include "program_under_test.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +20,9 @@ namespace {
 
 char const kEntryKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Corvane";
 // What the installer and the uninstaller exit with when they give up.
-int const kGaveUp = 2;
+int const kCorvaneStillRunning = 2;
+int const kFileNotWritten = 3;
+int const kDowngradeRefused = 4;
 
 std::string ShellFolder(int csidl) {
     char path[MAX_PATH] = {};
@@ -50,7 +54,9 @@ int RunToEnd(std::string commandLine) {
     return code;
 }
 
-int Install() { return RunToEnd("\"" + std::string(std::getenv("CORVANE_INSTALLER")) + "\" /S"); }
+int Install(const char* options = "/S") {
+    return RunToEnd("\"" + std::string(std::getenv("CORVANE_INSTALLER")) + "\" " + options);
+}
 
 // A value of the Add/Remove Programs entry, a number in decimal; empty when there is none.
 std::string EntryValue(const char* name) {
@@ -139,15 +145,18 @@ TEST_F(InstallerTest, SilentInstall) {
 
     EXPECT_EQ(ReadFileBytes(Installed("corvane.exe")), ReadFileBytes(std::getenv("CORVANE_SCRIPTED_EXE")));
     EXPECT_TRUE(Exists(Installed("uninstall.exe")));
+    EXPECT_EQ(Text(Installed("LICENSE.txt")).rfind("MIT License\r\n", 0), 0u);
+    EXPECT_NE(Text(Installed("THIRD-PARTY-NOTICES.txt")).find("GCC RUNTIME LIBRARY EXCEPTION"), std::string::npos);
     std::string started = Installed("corvane.exe") + " in " + InstallFolder();
     EXPECT_EQ(Shortcut(StartupShortcut()), started);
     EXPECT_EQ(Shortcut(StartMenuShortcut()), started);
 
     std::string uninstaller = "\"" + Installed("uninstall.exe") + "\"";
+    std::string inPlace = " _?=" + InstallFolder();
     std::pair<const char*, std::string> const entry[] = {
         {"DisplayName", "Corvane"}, {"DisplayVersion", CORVANE_VERSION}, {"DisplayIcon", Installed("corvane.exe")},
-        {"Publisher", "Corvane"}, {"InstallLocation", InstallFolder()}, {"UninstallString", uninstaller},
-        {"QuietUninstallString", uninstaller + " /S"}, {"NoModify", "1"}, {"NoRepair", "1"}};
+        {"Publisher", "Corvane"}, {"InstallLocation", InstallFolder()}, {"UninstallString", uninstaller + inPlace},
+        {"QuietUninstallString", uninstaller + " /S" + inPlace}, {"NoModify", "1"}, {"NoRepair", "1"}};
     for (const auto& value : entry) EXPECT_EQ(EntryValue(value.first), value.second) << value.first;
     EXPECT_GE(std::atoi(EntryValue("EstimatedSize").c_str()) * 1024u, ReadFileBytes(Installed("corvane.exe")).size());
     HKEY machineEntry = nullptr;
@@ -188,7 +197,7 @@ TEST_F(InstallerTest, UpgradeThatCannotReplaceTheProgram) {
     // A hung Corvane: its window stays, and its stopped thread never handles Exit.
     ASSERT_TRUE(StartProgram(std::getenv("CORVANE_SCRIPTED_EXE"), MakeFreshFolder("hung"), &program));
     SuspendThread(program.process.hThread);
-    EXPECT_EQ(Install(), kGaveUp);
+    EXPECT_EQ(Install(), kCorvaneStillRunning);
     expectNothingReplaced();
     EXPECT_TRUE(IsRunning(program));
 
@@ -196,30 +205,69 @@ TEST_F(InstallerTest, UpgradeThatCannotReplaceTheProgram) {
     CloseHandles(&program);
     HANDLE held = CreateFileA(Installed("corvane.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(Install(), kGaveUp);
+    EXPECT_EQ(Install(), kFileNotWritten);
     CloseHandle(held);
     expectNothingReplaced();
 }
 
-TEST_F(InstallerTest, Uninstall) {
+// Declined on the first install, "Start with Windows" stays off through a
+// silent upgrade, which is how winget upgrades.
+TEST_F(InstallerTest, DeclinedStartWithWindows) {
+    ASSERT_EQ(Install("/S /NOAUTOSTART"), 0);
+    EXPECT_TRUE(Exists(StartMenuShortcut()));
+    EXPECT_FALSE(Exists(StartupShortcut()));
+    ASSERT_EQ(Install(), 0);
+    EXPECT_FALSE(Exists(StartupShortcut()));
+}
+
+TEST_F(InstallerTest, DowngradeRefusedWhenSilent) {
+    ASSERT_EQ(Install(), 0);
+    HKEY entry = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kEntryKey, 0, KEY_SET_VALUE, &entry), ERROR_SUCCESS);
+    char const newer[] = "99.0";
+    RegSetValueExA(entry, "DisplayVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(newer), sizeof newer);
+    RegCloseKey(entry);
+    WriteText(Installed("corvane.exe"), "the newer program");
+
+    EXPECT_EQ(Install(), kDowngradeRefused);
+    EXPECT_EQ(Text(Installed("corvane.exe")), "the newer program");
+    EXPECT_EQ(EntryValue("DisplayVersion"), newer);
+}
+
+// As winget and Settings run it: the entry's command waits for the real
+// uninstall and exits with its code.
+TEST_F(InstallerTest, QuietUninstall) {
     InstallAndStart();
     WriteText(Installed("notes.txt"), "the user's own");
-    // Run in place (_?=), so that its end can be waited for: with the
-    // program file held open it fails, and keeps the entry.
+    std::string const installed[] = {Installed("corvane.exe"), Installed("uninstall.exe"),
+                                     Installed("corvaneState.dat"), Installed("LICENSE.txt"),
+                                     Installed("THIRD-PARTY-NOTICES.txt"), StartupShortcut(), StartMenuShortcut()};
+    auto expectAllThere = [&] {
+        for (const std::string& path : installed) EXPECT_TRUE(Exists(path)) << path;
+        EXPECT_EQ(EntryValue("DisplayName"), "Corvane");
+    };
+    // A hung Corvane: its stopped thread never handles Exit.
+    SuspendThread(program.process.hThread);
+    EXPECT_EQ(RunToEnd(EntryValue("QuietUninstallString")), kCorvaneStillRunning);
+    expectAllThere();
+    ResumeThread(program.process.hThread);
+
+    // A program file that another process holds open.
     HANDLE held = CreateFileA(Installed("corvane.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_EQ(RunToEnd(EntryValue("QuietUninstallString") + " _?=" + InstallFolder()), kGaveUp);
+    EXPECT_EQ(RunToEnd(EntryValue("QuietUninstallString")), kFileNotWritten);
     CloseHandle(held);
     EXPECT_EQ(WaitForExitCode(program, 0), 0) << "ended through its Exit command";
-    EXPECT_EQ(EntryValue("DisplayName"), "Corvane");
+    expectAllThere();
 
-    // As Settings runs it. The uninstaller carries on from a copy of itself,
-    // so the one started here ends at once; its entry goes last.
-    ASSERT_EQ(RunToEnd(EntryValue("QuietUninstallString")), 0);
-    ASSERT_TRUE(WaitFor([] { return EntryValue("DisplayName").empty(); }, 30000));
-
-    for (const std::string& path : {Installed("corvane.exe"), Installed("uninstall.exe"),
-                                    Installed("corvaneState.dat"), StartupShortcut(), StartMenuShortcut()}) {
-        EXPECT_FALSE(Exists(path)) << path;
+    // A Corvane that ends when asked.
+    CloseHandles(&program);
+    ASSERT_TRUE(StartProgram(Installed("corvane.exe"), InstallFolder(), &program));
+    EXPECT_EQ(RunToEnd(EntryValue("QuietUninstallString")), 0);
+    EXPECT_EQ(WaitForExitCode(program, 0), 0) << "ended through its Exit command";
+    EXPECT_EQ(EntryValue("DisplayName"), "");
+    for (const std::string& path : installed) {
+        // The uninstaller's own file goes just after it ends.
+        EXPECT_TRUE(WaitFor([&] { return !Exists(path); })) << path;
     }
     EXPECT_EQ(Text(Installed("notes.txt")), "the user's own");
 }

@@ -84,7 +84,7 @@ cmp "$work/stripped.exe" "$unsigned/corvane.exe"
 verify "$first/corvane-$version-install.exe"
 export SOURCE_DATE_EPOCH
 SOURCE_DATE_EPOCH=$(git -C "$work/a" log -1 --format=%ct)
-"$work/a/scripts/make-installer.sh" "$version" "$first/corvane.exe" "$first/resources/app.ico" "$work/install.exe"
+"$work/a/scripts/make-installer.sh" "$first" "$first/corvane.exe" "$work/install.exe"
 "$work/a/scripts/sign.sh" "$work/install.exe"
 cmp "$work/install.exe" "$first/corvane-$version-install.exe"
 python3 -c 'import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).read("corvane.exe") != open(sys.argv[2], "rb").read())' \
@@ -102,8 +102,7 @@ if cmp -s "$tested/corvane.exe" "$first/corvane.exe"; then
 else
     echo "It is not the release's i686 program: that was built and checked above, not run."
 fi
-"$work/a/scripts/make-installer.sh" "$version" "$tested/corvane.exe" "$first/resources/app.ico" \
-    "$tested/install.exe" "$nsis_target"
+"$work/a/scripts/make-installer.sh" "$first" "$tested/corvane.exe" "$tested/install.exe" "$nsis_target"
 "$work/a/scripts/sign.sh" "$tested/install.exe"
 unset CORVANE_SIGNING_PKCS12 CORVANE_SIGNING_PASSWORD
 verify "$tested/corvane.exe"

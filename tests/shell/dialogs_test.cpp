@@ -4,6 +4,7 @@
 #include "shell_harness.h"
 
 #include "about_box.h"
+#include "corvane_version.h"
 #include "main_window.h"
 #include "notice_and_alert.h"
 #include "resource.h"
@@ -182,7 +183,7 @@ struct ExpectedControl {
 ExpectedControl const ABOUT_CONTROLS[] = {
     {IDC_ABOUT_ICON, "Static", "#107", SS_ICON | CHILD, 14, 9, 20, 20},
     {IDOK, "Button", "OK", BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP | CHILD, 195, 10, 30, 11},
-    {NO_ID, "Button", "Corvane 1.0.1", BS_GROUPBOX | CHILD, 45, 7, 145, 77},
+    {NO_ID, "Button", "Corvane " CORVANE_VERSION, BS_GROUPBOX | CHILD, 45, 7, 145, 77},
     {NO_ID, "Static", ABOUT_TEXT, SS_LEFT | WS_GROUP | CHILD, 51, 20, 135, 59},
 };
 

@@ -3,6 +3,7 @@
 // the icon and its menu. A FakeNotificationArea sees every call the shell makes.
 #include "shell_harness.h"
 
+#include "corvane_version.h"
 #include "display_readings.h"
 #include "main_window.h"
 #include "resource.h"
@@ -34,7 +35,7 @@ TEST_F(TrayTest, AddingTheIconFillsTheFirstLayoutRecordForThisWindow) {
     EXPECT_EQ(g_trayRecord.uCallbackMessage, 1025u);
     EXPECT_EQ(g_trayRecord.hIcon, ResourceIcon(IDI_APP)) << "the program's icon until the first tick";
     EXPECT_EQ(std::string(g_trayRecord.szTip, strnlen(g_trayRecord.szTip, sizeof g_trayRecord.szTip)),
-              "Corvane 1.0.1");
+              "Corvane " CORVANE_VERSION);
 
     ASSERT_EQ(tray.calls.size(), 1u);
     const TrayCall& add = tray.calls[0];
@@ -43,7 +44,7 @@ TEST_F(TrayTest, AddingTheIconFillsTheFirstLayoutRecordForThisWindow) {
     EXPECT_EQ(add.id, 1u);
     EXPECT_EQ(add.flags, UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP));
     EXPECT_EQ(add.callbackMessage, 1025u);
-    EXPECT_EQ(add.tip, "Corvane 1.0.1");
+    EXPECT_EQ(add.tip, "Corvane " CORVANE_VERSION);
 }
 
 TEST_F(TrayTest, EachReadingShowsItsLevelIcon) {
@@ -163,7 +164,7 @@ TEST_F(TrayTest, NewTaskBarGetsTheIconBackAsItLastWas) {
     EXPECT_EQ(tray.calls[0].id, 1u);
     EXPECT_EQ(tray.calls[0].flags, UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP));
     EXPECT_EQ(tray.calls[0].callbackMessage, 1025u);
-    EXPECT_EQ(tray.calls[0].tip, "Corvane 1.0.1");
+    EXPECT_EQ(tray.calls[0].tip, "Corvane " CORVANE_VERSION);
     EXPECT_EQ(g_trayRecord.hIcon, ResourceIcon(IDI_LEVEL_MEDIUM));
 }
 
