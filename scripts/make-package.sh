@@ -6,9 +6,10 @@
 # same bytes: the program carries no time stamp, the installer only its NSIS
 # stub's fixed one, and every other one is the commit's (SOURCE_DATE_EPOCH,
 # from git unless it is set).
-# With a signing key (see sign.sh), the program is signed before it is
-# packed, and so are the NSIS plug-ins, the uninstaller and the installer.
-# Without one the release is unsigned, and this says so.
+# With a signing key (see sign.sh: a key on a PKCS#11 token, or a PKCS#12
+# file, and a time-stamp server), the program is signed before it is packed,
+# and so are the NSIS plug-ins, the uninstaller and the installer. Without
+# one the release is unsigned, and this says so.
 # Usage: make-package.sh BUILD_DIR   (corvane.exe built in it)
 set -euo pipefail
 
@@ -32,7 +33,9 @@ rm -f "$package"
     "$build/package/README.txt" "$build/package/LICENSE.txt" "$build/package/THIRD-PARTY-NOTICES.txt"
 (cd "$build" && sha256sum "$(basename "$program")" "$(basename "$installer")" "$(basename "$package")" >SHA256SUMS)
 
-if [ -n "${CORVANE_SIGNING_PKCS12:-}" ]; then
+if [ -n "${CORVANE_SIGNING_PKCS11_KEY:-}" ]; then
+    echo "Signed with the key on the PKCS#11 token."
+elif [ -n "${CORVANE_SIGNING_PKCS12:-}" ]; then
     echo "Signed with the key in $CORVANE_SIGNING_PKCS12."
 else
     echo "Unsigned: see scripts/sign.sh for the variables that sign the release."
