@@ -15,7 +15,7 @@ OTHER_BUILD = windows$(if $(filter x86_64,$(WINE_ARCH)),,-x86_64)
 # Builds everything and runs every test, natively and under Wine. The other
 # Windows build is compiled too, not run, so that it keeps compiling.
 test:
-	$(INSTALL) core windows wine-$(WINE_ARCH) package fuzz
+	$(INSTALL) core windows wine-$(WINE_ARCH) package release-test fuzz
 	cmake --workflow --preset native
 	cmake --workflow --preset $(WINE_BUILD)
 	cmake --preset $(OTHER_BUILD)

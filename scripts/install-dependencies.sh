@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build needs, and only those that are missing.
 # Usage: install-dependencies.sh GROUP...
-#   (groups: core windows wine-i686 wine-x86_64 package run bench fuzz probe)
+#   (groups: core windows wine-i686 wine-x86_64 package release-test run
+#    bench fuzz probe)
 # Both Windows builds are always compiled; 32-bit Wine, and the i386
 # architecture it needs, come only with wine-i686, for a machine that can
 # run 32-bit code (scripts/wine-arch.sh).
@@ -13,7 +14,8 @@ packages_for() {
         windows) echo "g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb" ;;
         wine-i686) echo "wine32:i386" ;;
         wine-x86_64) ;;
-        package) echo "git nsis osslsigncode openssl" ;;
+        package) echo "git nsis osslsigncode openssl libengine-pkcs11-openssl" ;;
+        release-test) echo "softhsm2 p7zip-full python3-yaml" ;;
         run)     echo "imagemagick" ;;
         bench)   echo "libbenchmark-dev" ;;
         fuzz)    echo "clang libclang-rt-14-dev" ;;

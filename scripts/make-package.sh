@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds what a Windows user downloads, into BUILD_DIR: corvane.exe, the
 # installer, the zip (the program, a short text for users, the licence and
-# the third-party notices, with Windows line endings) and SHA256SUMS for
-# all three. Two clean builds of one commit give the
+# the third-party notices, with Windows line endings), a bill of materials
+# (SPDX 2.3 JSON) and SHA256SUMS for all four; and, in BUILD_DIR/winget, the
+# winget manifests of the installer. Two clean builds of one commit give the
 # same bytes: the program carries no time stamp, the installer only its NSIS
 # stub's fixed one, and every other one is the commit's (SOURCE_DATE_EPOCH,
 # from git unless it is set).
@@ -10,6 +11,9 @@
 # file, and a time-stamp server), the program is signed before it is packed,
 # and so are the NSIS plug-ins, the uninstaller and the installer. Without
 # one the release is unsigned, and this says so.
+# The winget manifest and the bill of materials give each file's address as
+# CORVANE_DOWNLOAD_URL/NAME; by default the address of the version's
+# release on GitHub, set below.
 # Usage: make-package.sh BUILD_DIR   (corvane.exe built in it)
 set -euo pipefail
 
@@ -17,6 +21,7 @@ build=$(realpath "$1")
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 release="$build/package/release.json"
 version=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["version"])' "$release")
+download_url=${CORVANE_DOWNLOAD_URL:-https://github.com/corvane/corvane/releases/download/v$version}
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$source_dir" log -1 --format=%ct)}
 export SOURCE_DATE_EPOCH
 sign="$source_dir/scripts/sign.sh"
@@ -24,6 +29,7 @@ sign="$source_dir/scripts/sign.sh"
 program="$build/corvane.exe"
 installer="$build/corvane-$version-install.exe"
 package="$build/corvane-$version.zip"
+sbom="$build/corvane-$version.spdx.json"
 cp "$build/shell/corvane.exe" "$program"
 "$sign" "$program"
 "$source_dir/scripts/make-installer.sh" "$build" "$program" "$installer"
@@ -31,7 +37,11 @@ cp "$build/shell/corvane.exe" "$program"
 rm -f "$package"
 "$source_dir/scripts/reproducible-zip.py" "$package" "$program" \
     "$build/package/README.txt" "$build/package/LICENSE.txt" "$build/package/THIRD-PARTY-NOTICES.txt"
-(cd "$build" && sha256sum "$(basename "$program")" "$(basename "$installer")" "$(basename "$package")" >SHA256SUMS)
+"$source_dir/scripts/make-sbom.py" "$release" "$download_url" "$program" "$installer" "$package" >"$sbom"
+(cd "$build" && sha256sum "$(basename "$program")" "$(basename "$installer")" "$(basename "$package")" \
+    "$(basename "$sbom")" >SHA256SUMS)
+rm -rf "$build/winget"
+"$source_dir/scripts/make-winget-manifests.py" "$release" "$download_url" "$installer" "$build/winget"
 
 if [ -n "${CORVANE_SIGNING_PKCS11_KEY:-}" ]; then
     echo "Signed with the key on the PKCS#11 token."
@@ -40,4 +50,4 @@ elif [ -n "${CORVANE_SIGNING_PKCS12:-}" ]; then
 else
     echo "Unsigned: see scripts/sign.sh for the variables that sign the release."
 fi
-echo "Release in $build: corvane.exe, $(basename "$installer"), $(basename "$package"), SHA256SUMS"
+echo "Release in $build: corvane.exe, $(basename "$installer"), $(basename "$package"), $(basename "$sbom"), SHA256SUMS, winget/"
