@@ -2,12 +2,18 @@
 # The release as users get it, built by make package from clean clones of
 # the source's commit:
 # - two clones in folders of different lengths, built one after the other
-#   with different umasks, give the same bytes, and SHA256SUMS matches them;
-# - signed with a throwaway self-signed certificate, the program verifies,
-#   is the unsigned build byte for byte once the signature is removed, and
-#   imports only KnownDLLs and stays under 40 KB; the installer verifies,
-#   and is the same script's build around the signed program with only its
-#   signature added;
+#   with different umasks, give the same bytes, the bill of materials and
+#   the winget manifests included, and SHA256SUMS matches them;
+# - signing stops without a time-stamp server unless a test allows it;
+# - signed with a throwaway self-signed certificate whose key is on a
+#   SoftHSM2 token (PKCS#11), the program verifies, is the unsigned build
+#   byte for byte once the signature is removed, and imports only KnownDLLs
+#   and stays under 40 KB; the installer verifies, and is the same script's
+#   build around the signed program with only its signature added; the
+#   plug-ins 7z extracts from it verify; the bill of materials names its
+#   files with their hashes and what they are built from, and the winget
+#   manifests follow winget's schema, with the installer's hash and the
+#   download address given;
 # - the Windows build under test (PROGRAM and DRIVER, its corvane.exe and
 #   corvane-driver.exe), signed alike, starts under Wine, and an installer
 #   from the same script around it, with that build's NSIS_TARGET stub,
@@ -17,6 +23,7 @@
 # Usage: release_test.sh SOURCE_DIR WORK_DIR VERSION PROGRAM DRIVER NSIS_TARGET
 #   (WINEPREFIX set)
 set -euo pipefail
+tests=$(cd "$(dirname "$0")" && pwd)
 source "$(dirname "$0")/../../scripts/wine-session.sh"
 
 source_dir=$(realpath "$1")
@@ -32,7 +39,7 @@ trap end_wine_session EXIT
 # This runs inside make test; the clones' make must not join its job server.
 unset MAKEFLAGS MFLAGS MAKELEVEL
 
-artifacts=(corvane.exe "corvane-$version-install.exe" "corvane-$version.zip" SHA256SUMS)
+artifacts=(corvane.exe "corvane-$version-install.exe" "corvane-$version.zip" "corvane-$version.spdx.json" SHA256SUMS)
 
 build_clone() {
     git clone -q --no-hardlinks "$source_dir" "$1"
@@ -47,6 +54,7 @@ second="$work/second-clone-in-a-longer-folder-name/build/windows"
 for artifact in "${artifacts[@]}"; do
     cmp "$first/$artifact" "$second/$artifact"
 done
+diff -r "$first/winget" "$second/winget"
 (cd "$first" && sha256sum --check --quiet SHA256SUMS)
 echo "The builds are identical, and SHA256SUMS matches them."
 
@@ -57,7 +65,7 @@ size=$(stat -c %s "$first/corvane.exe")
 [ "$size" -lt 40960 ] || { echo "corvane.exe is $size bytes" >&2; exit 1; }
 echo "corvane.exe is $size bytes and imports only $imports."
 
-echo "== Signed with a throwaway certificate"
+echo "== Signed with a throwaway key on a SoftHSM2 token"
 certificate="$work/certificate"
 mkdir "$certificate"
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Corvane test signer" \
@@ -65,11 +73,25 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Corvane test signer
     -out "$certificate/cert.pem" 2>/dev/null
 openssl pkcs12 -export -inkey "$certificate/key.pem" -in "$certificate/cert.pem" \
     -passout pass:throwaway -out "$certificate/signer.p12"
+mkdir "$certificate/tokens"
+printf 'directories.tokendir = %s\nobjectstore.backend = file\n' "$certificate/tokens" >"$certificate/softhsm2.conf"
+export SOFTHSM2_CONF="$certificate/softhsm2.conf"
+softhsm2-util --init-token --free --label corvane-test --pin 2468 --so-pin 1357 >/dev/null
+softhsm2-util --import "$certificate/key.pem" --token corvane-test --label signer --id 01 --pin 2468 >/dev/null
 unsigned="$work/unsigned"
 mkdir "$unsigned"
 cp "$first/corvane.exe" "$unsigned/"
-export CORVANE_SIGNING_PKCS12="$certificate/signer.p12" CORVANE_SIGNING_PASSWORD=throwaway
-make -s -C "$work/a" package
+export CORVANE_SIGNING_PKCS11_MODULE=/usr/lib/softhsm/libsofthsm2.so CORVANE_SIGNING_PASSWORD=2468 \
+    CORVANE_SIGNING_PKCS11_KEY="pkcs11:token=corvane-test;object=signer;type=private" \
+    CORVANE_SIGNING_CERTIFICATES="$certificate/cert.pem"
+if "$work/a/scripts/sign.sh" "$unsigned/corvane.exe" 2>"$work/refused.txt" ||
+    ! grep -q CORVANE_SIGNING_TIMESTAMP_URL "$work/refused.txt" || ! cmp -s "$unsigned/corvane.exe" "$first/corvane.exe"; then
+    echo "signing without a time stamp did not stop" >&2
+    exit 1
+fi
+export CORVANE_SIGNING_WITHOUT_TIMESTAMP_FOR_TESTS=1
+download_url=https://downloads.test/corvane
+CORVANE_DOWNLOAD_URL=$download_url make -s -C "$work/a" package
 
 verify() {
     osslsigncode verify -CAfile "$certificate/cert.pem" -in "$1" >"$work/verify.txt"
@@ -82,6 +104,10 @@ cmp "$work/stripped.exe" "$unsigned/corvane.exe"
 # unsigned installer it must be is built here around those. Compared
 # signed, since remove-signature leaves the checksum and padding it added.
 verify "$first/corvane-$version-install.exe"
+7z x -o"$work/unpacked" "$first/corvane-$version-install.exe" >/dev/null
+for plugin in "$work/unpacked/\$PLUGINSDIR/"*.dll; do
+    verify "$plugin"
+done
 export SOURCE_DATE_EPOCH
 SOURCE_DATE_EPOCH=$(git -C "$work/a" log -1 --format=%ct)
 "$work/a/scripts/make-installer.sh" "$first" "$first/corvane.exe" "$work/install.exe"
@@ -90,9 +116,13 @@ cmp "$work/install.exe" "$first/corvane-$version-install.exe"
 python3 -c 'import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).read("corvane.exe") != open(sys.argv[2], "rb").read())' \
     "$first/corvane-$version.zip" "$first/corvane.exe" || { echo "the zip does not hold the signed program" >&2; exit 1; }
 (cd "$first" && sha256sum --check --quiet SHA256SUMS)
-echo "The signatures verify; the program and the installer are the unsigned builds with a signature added."
+echo "The signatures verify, the plug-ins' too; the program and the installer are the unsigned builds with a signature added."
+python3 "$tests/check_sbom.py" "$first" "$version"
+python3 "$tests/check_winget_manifests.py" "$first/winget" "$first/SHA256SUMS" "$download_url"
 
-echo "== The build under test, signed, under Wine"
+echo "== The build under test, signed with the same key from a PKCS#12 file, under Wine"
+unset CORVANE_SIGNING_PKCS11_KEY
+export CORVANE_SIGNING_PKCS12="$certificate/signer.p12" CORVANE_SIGNING_PASSWORD=throwaway
 tested="$work/tested"
 mkdir "$tested"
 cp "$program_under_test" "$tested/corvane.exe"
@@ -104,7 +134,7 @@ else
 fi
 "$work/a/scripts/make-installer.sh" "$first" "$tested/corvane.exe" "$tested/install.exe" "$nsis_target"
 "$work/a/scripts/sign.sh" "$tested/install.exe"
-unset CORVANE_SIGNING_PKCS12 CORVANE_SIGNING_PASSWORD
+unset CORVANE_SIGNING_PKCS12 CORVANE_SIGNING_PASSWORD CORVANE_SIGNING_WITHOUT_TIMESTAMP_FOR_TESTS
 verify "$tested/corvane.exe"
 verify "$tested/install.exe"
 
@@ -128,6 +158,9 @@ installed="$work/installed"
 wine "$tested/install.exe" /S "/D=$(winepath -w "$installed")"
 cmp "$installed/corvane.exe" "$tested/corvane.exe"
 verify "$installed/uninstall.exe"
+# The winget manifest's product code is the key of the uninstall entry.
+product_code=$(sed -n 's/^ProductCode: "\(.*\)"$/\1/p' "$first/winget/Corvane.Corvane.installer.yaml")
+wine reg query "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product_code" >/dev/null
 wine "$installed/uninstall.exe" /S "_?=$(winepath -w "$installed")"
 [ ! -e "$installed/corvane.exe" ] || { echo "the signed uninstaller left the program" >&2; exit 1; }
-echo "The signed installer installs the signed program with a signed uninstaller, which uninstalls."
+echo "The signed installer installs the signed program with a signed uninstaller, under the winget manifest's product code, and the uninstaller uninstalls."
