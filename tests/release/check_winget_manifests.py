@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Checks the winget manifests that make package writes against the rules
-of winget's published manifest schema, version 1.10 (its required fields,
+of winget's published manifest schema, version 1.10 (required fields,
 patterns and enumerations, as its documentation states them), then against
-the release: the installer's hash in SHA256SUMS, its address, and the codes
-and facts winget relies on.
+the release: the installer's hash in SHA256SUMS, its address, and what
+winget relies on.
 Usage: check_winget_manifests.py WINGET_DIR SHA256SUMS DOWNLOAD_URL"""
 import datetime
 import os
@@ -13,125 +13,104 @@ import sys
 import yaml
 
 winget_dir, sums_path, download_url = sys.argv[1:]
-problems = []
 
 
-def text(pattern=".*", least=1, most=None):
-    def check(value):
-        return isinstance(value, str) and least <= len(value) <= (most or len(value)) and re.fullmatch(pattern, value)
-    return check
+def text(pattern=".*", least=1, most=10000):
+    return lambda value: isinstance(value, str) and least <= len(value) <= most and re.fullmatch(pattern, value)
 
 
 def one_of(*values):
     return lambda value: value in values
 
 
-def unique_list(rule, most):
-    return lambda value: isinstance(value, list) and 0 < len(value) <= most and \
-        len(set(map(str, value))) == len(value) and all(rule(item) for item in value)
+def items(rule, most):
+    return lambda value: isinstance(value, list) and 0 < len(value) <= most and all(map(rule, value))
 
 
 def record(fields):
-    return lambda value: isinstance(value, dict) and not check_fields(value, fields, "")
-
-
-def date(value):
-    try:
-        return datetime.date.fromisoformat(value) is not None
-    except (TypeError, ValueError):
-        return False
+    return lambda value: isinstance(value, dict) and not problems_in(value, fields, "")
 
 
 NOT_IN_NAMES = r'\\/:*?"<>|\x01-\x1f'
-SEGMENT = rf"[^.\s{NOT_IN_NAMES}]{{1,32}}"
-NUMBER = r"(0|[1-9][0-9]{0,4})"
-identifier = text(rf"{SEGMENT}(\.{SEGMENT}){{1,7}}", most=128)
-package_version = text(rf"[^{NOT_IN_NAMES}]+", most=128)
-locale = text(r"([a-zA-Z]{2,3}|[iI]-[a-zA-Z]+|[xX]-[a-zA-Z]{1,8})(-[a-zA-Z]{1,8})*", most=20)
-manifest_version = lambda value: text(rf"{NUMBER}(\.{NUMBER}){{2}}")(value) and \
-    all(int(part) <= 65535 for part in value.split("."))
-url = text(r"[Hh][Tt][Tt][Pp][Ss]?://.+", most=2048)
-sha256 = text(r"[A-Fa-f0-9]{64}")
-return_code = lambda value: isinstance(value, int) and value != 0 and -2**31 <= value <= 2**32 - 1
-RESPONSES = ("packageInUse packageInUseByApplication installInProgress fileInUse missingDependency diskFull "
-             "insufficientMemory invalidParameter noNetwork contactSupport rebootRequiredToFinish "
-             "rebootRequiredForInstall rebootInitiated cancelledByUser alreadyInstalled downgrade "
-             "blockedByPolicy systemNotSupported custom").split()
-COMMON = {"PackageIdentifier": (True, identifier), "PackageVersion": (True, package_version),
-          "ManifestVersion": (True, manifest_version)}
-# Each manifest's fields that make package writes: required or not, and the rule.
+PART = rf"[^.\s{NOT_IN_NAMES}]{{1,32}}"
+LOCALE = text(r"([a-zA-Z]{2,3}|[iI]-[a-zA-Z]+|[xX]-[a-zA-Z]{1,8})(-[a-zA-Z]{1,8})*", most=20)
+RESPONSES = one_of(*"""packageInUse packageInUseByApplication installInProgress fileInUse missingDependency
+    diskFull insufficientMemory invalidParameter noNetwork contactSupport rebootRequiredToFinish
+    rebootRequiredForInstall rebootInitiated cancelledByUser alreadyInstalled downgrade blockedByPolicy
+    systemNotSupported custom""".split())
+# Each manifest's fields that make package writes: (required, rule).
+COMMON = {"PackageIdentifier": (True, text(rf"{PART}(\.{PART}){{1,7}}", most=128)),
+          "PackageVersion": (True, text(rf"[^{NOT_IN_NAMES}]+", most=128)),
+          # Three numbers of 0 to 65535, without leading zeros.
+          "ManifestVersion": (True, lambda value: text(r"\d+\.\d+\.\d+")(value) and
+                              all(str(int(part)) == part and int(part) < 65536 for part in value.split(".")))}
 FIELDS = {
-    "version": {"DefaultLocale": (True, locale), "ManifestType": (True, one_of("version"))},
+    "version": {"DefaultLocale": (True, LOCALE), "ManifestType": (True, one_of("version"))},
     "defaultLocale": {
-        "PackageLocale": (True, locale), "Publisher": (True, text(least=2, most=256)),
+        "PackageLocale": (True, LOCALE), "Publisher": (True, text(least=2, most=256)),
         "PackageName": (True, text(least=2, most=256)), "License": (True, text(least=3, most=512)),
         "ShortDescription": (True, text(least=3, most=256)), "Copyright": (False, text(least=3, most=512)),
         "Moniker": (False, text(most=40)), "ManifestType": (True, one_of("defaultLocale"))},
     "installer": {
-        "InstallerType": (False, one_of("msix", "msi", "appx", "exe", "zip", "inno", "nullsoft", "wix", "burn",
-                                        "pwa", "portable", "advinstExe", "advinstMsi")),
+        "InstallerType": (False, one_of(*"msix msi appx exe zip inno nullsoft wix burn pwa portable "
+                                         "advinstExe advinstMsi".split())),
         "Scope": (False, one_of("user", "machine")),
-        "InstallModes": (False, unique_list(one_of("interactive", "silent", "silentWithProgress"), 3)),
+        "InstallModes": (False, items(one_of("interactive", "silent", "silentWithProgress"), 3)),
         "InstallerSwitches": (False, record({name: (False, text(most=512)) for name in (
             "Silent", "SilentWithProgress", "Interactive", "InstallLocation", "Log", "Upgrade", "Repair")})),
         "UpgradeBehavior": (False, one_of("install", "uninstallPrevious", "deny")),
-        "ExpectedReturnCodes": (False, unique_list(record({
-            "InstallerReturnCode": (True, return_code), "ReturnResponse": (True, one_of(*RESPONSES))}), 128)),
-        "ProductCode": (False, text(most=255)), "ReleaseDate": (False, date),
-        "Installers": (True, unique_list(record({
+        "ExpectedReturnCodes": (False, items(record({
+            "InstallerReturnCode": (True, lambda code: isinstance(code, int) and code and -2**31 <= code < 2**32),
+            "ReturnResponse": (True, RESPONSES)}), 128)),
+        "ProductCode": (False, text(most=255)),
+        "ReleaseDate": (False, lambda value: text(r"\d{4}-\d{2}-\d{2}")(value) and datetime.date.fromisoformat(value)),
+        "Installers": (True, items(record({
             "Architecture": (True, one_of("x86", "x64", "arm", "arm64", "neutral")),
-            "InstallerUrl": (True, url), "InstallerSha256": (True, sha256)}), 1024)),
+            "InstallerUrl": (True, text(r"[Hh][Tt][Tt][Pp][Ss]?://.+", most=2048)),
+            "InstallerSha256": (True, text(r"[A-Fa-f0-9]{64}"))}), 1024)),
         "ManifestType": (True, one_of("installer"))},
 }
 
 
-def check_fields(manifest, fields, where):
-    found = []
-    for name, (required, rule) in fields.items():
-        if name not in manifest:
-            found += [f"{where}{name} is required"] if required else []
-        elif not rule(manifest[name]):
-            found.append(f"{where}{name} breaks the schema: {manifest[name]!r}")
-    found += [f"{where}{name} is not a field of this manifest" for name in manifest if name not in fields]
-    return found
+def problems_in(manifest, fields, where):
+    return [f"{where}{name} is required" for name, (required, _) in fields.items()
+            if required and name not in manifest] + \
+           [f"{where}{name} breaks the schema: {value!r}" for name, value in manifest.items()
+            if name in fields and not fields[name][1](value)] + \
+           [f"{where}{name} is not a field of this manifest" for name in manifest if name not in fields]
 
 
-manifests = {}
+problems, manifests = [], {}
 for name in sorted(os.listdir(winget_dir)):
     manifest = yaml.safe_load(open(os.path.join(winget_dir, name)))
-    kind = manifest.get("ManifestType")
-    problems += check_fields(manifest, {**COMMON, **FIELDS.get(kind, {})}, f"{name}: ")
-    manifests[kind] = (name, manifest)
+    problems += problems_in(manifest, {**COMMON, **FIELDS.get(manifest.get("ManifestType"), {})}, f"{name}: ")
+    manifests[manifest.get("ManifestType")] = (name, manifest)
 if sorted(manifests) != sorted(FIELDS):
     sys.exit(f"expected one manifest of each type, found {sorted(manifests)}")
-
-(version_name, version), (locale_name, locale), (installer_name, installer) = (
-    manifests["version"], manifests["defaultLocale"], manifests["installer"])
-identity = (version["PackageIdentifier"], version["PackageVersion"])
-for name, manifest in manifests.values():
-    if (manifest["PackageIdentifier"], manifest["PackageVersion"]) != identity:
-        problems.append(f"{name} names another package or version")
-expected_names = [f"{identity[0]}.yaml", f"{identity[0]}.installer.yaml",
-                  f"{identity[0]}.locale.{version['DefaultLocale']}.yaml"]
-if [version_name, installer_name, locale_name] != expected_names or locale["PackageLocale"] != version["DefaultLocale"]:
-    problems.append(f"the files are not named as winget's repository names them: {expected_names}")
+version, locale, installer = (manifests[kind][1] for kind in ("version", "defaultLocale", "installer"))
+package = version["PackageIdentifier"]
+if {(m["PackageIdentifier"], m["PackageVersion"]) for _, m in manifests.values()} != {(package, version["PackageVersion"])} \
+        or sorted(name for name, _ in manifests.values()) != sorted(
+            [f"{package}.yaml", f"{package}.installer.yaml", f"{package}.locale.{locale['PackageLocale']}.yaml"]) \
+        or locale["PackageLocale"] != version["DefaultLocale"]:
+    problems.append("the three manifests do not name one package, version and locale as winget's repository does")
 
 # What this release promises winget.
-sums = dict(reversed(line.split()) for line in open(sums_path))
 download = installer["Installers"][0]
-wanted = {"InstallerType": "nullsoft", "Scope": "user", "UpgradeBehavior": "install", "ProductCode": "Corvane"}
-problems += [f"{key} is {installer.get(key)!r}, not {value!r}" for key, value in wanted.items() if installer.get(key) != value]
-if installer["InstallerSwitches"].get("Silent") != "/S" or download["Architecture"] != "x86":
-    problems.append("the installer is not the silent x86 one")
+sums = dict(reversed(line.split()) for line in open(sums_path))
+found = {key: installer.get(key) for key in ("InstallerType", "Scope", "UpgradeBehavior", "ProductCode")}
+found.update({"Silent": installer["InstallerSwitches"].get("Silent"), "Architecture": download["Architecture"],
+              "License": locale.get("License"), "Publisher": locale.get("Publisher")})
+wanted = {"InstallerType": "nullsoft", "Scope": "user", "UpgradeBehavior": "install", "ProductCode": "Corvane",
+          "Silent": "/S", "Architecture": "x86", "License": "MIT", "Publisher": "Corvane"}
+problems += [f"{key} is {found[key]!r}, not {value!r}" for key, value in wanted.items() if found[key] != value]
 if not {(2, "packageInUse"), (3, "fileInUse"), (4, "downgrade")} <= \
         {(code["InstallerReturnCode"], code["ReturnResponse"]) for code in installer["ExpectedReturnCodes"]}:
     problems.append(f"the installer's exit codes are missing: {installer['ExpectedReturnCodes']}")
 file_name = download["InstallerUrl"].rsplit("/", 1)[-1]
 if download["InstallerUrl"] != f"{download_url}/{file_name}" or sums.get(file_name) != download["InstallerSha256"].lower():
     problems.append(f"{download['InstallerUrl']} with {download['InstallerSha256']} is not in {sums_path}")
-if locale.get("License") != "MIT" or locale.get("Publisher") != "Corvane":
-    problems.append("the licence or the publisher is wrong")
 
 if problems:
     sys.exit("\n".join(problems))
-print(f"The winget manifests of {identity[0]} {identity[1]} follow the schema and match SHA256SUMS.")
+print(f"The winget manifests of {package} {version['PackageVersion']} follow the schema and match SHA256SUMS.")
