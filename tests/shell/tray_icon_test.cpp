@@ -179,7 +179,7 @@ TEST_F(TrayTest, RefusedIconIsAddedAgainByTheTicks) {
         tray.calls.clear();
         SendMessageA(window, WM_TIMER, POLL_TIMER_ID, 0);
         ASSERT_EQ(tray.Messages(), calls);
-        EXPECT_EQ(tray.calls.back().tip, "Corvane 1.0.1");
+        EXPECT_EQ(tray.calls.back().tip, "Corvane " CORVANE_VERSION);
     }
 }
 
