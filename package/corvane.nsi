@@ -61,6 +61,9 @@ VIAddVersionKey "FileDescription" "Corvane ${VERSION} installer"
 ; MUI2's own text with one line more, which needs the taller text area.
 !define MUI_FINISHPAGE_TEXT_LARGE
 !define MUI_FINISHPAGE_TEXT "Corvane has been installed on your computer.$\r$\n$\r$\nBefore you rely on it, set Windows' critical battery action to Do nothing: $\"Before first use$\" in Corvane's README says how.$\r$\n$\r$\nClick Finish to close this wizard."
+; The README the text points to, installed beside the program.
+!define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\README.txt"
+!define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 !define MUI_COMPONENTSPAGE_NODESC
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
@@ -86,6 +89,7 @@ Section "Corvane"
     File "/oname=corvane.exe" "${PROGRAM}"
     File "/oname=LICENSE.txt" "${LICENSE_TEXT}"
     File "/oname=THIRD-PARTY-NOTICES.txt" "${NOTICES_TEXT}"
+    File "/oname=README.txt" "${README_TEXT}"
     WriteUninstaller "$INSTDIR\uninstall.exe"
     ; A shortcut's working folder is $OUTDIR, so Corvane started from it, or
     ; from the Startup one, keeps its state file beside the program.
@@ -207,6 +211,7 @@ Section "Uninstall"
     Delete "$INSTDIR\corvaneState.dat.tmp"
     Delete "$INSTDIR\LICENSE.txt"
     Delete "$INSTDIR\THIRD-PARTY-NOTICES.txt"
+    Delete "$INSTDIR\README.txt"
     ; Stays while the entry's uninstaller waits for this copy; it goes
     ; after that one has ended (un.UninstallFromCopy).
     Delete "$INSTDIR\uninstall.exe"

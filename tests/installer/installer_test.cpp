@@ -147,6 +147,7 @@ TEST_F(InstallerTest, SilentInstall) {
     EXPECT_TRUE(Exists(Installed("uninstall.exe")));
     EXPECT_EQ(Text(Installed("LICENSE.txt")).rfind("MIT License\r\n", 0), 0u);
     EXPECT_NE(Text(Installed("THIRD-PARTY-NOTICES.txt")).find("GCC RUNTIME LIBRARY EXCEPTION"), std::string::npos);
+    EXPECT_NE(Text(Installed("README.txt")).find("Before first use"), std::string::npos) << "the finish page points there";
     std::string started = Installed("corvane.exe") + " in " + InstallFolder();
     EXPECT_EQ(Shortcut(StartupShortcut()), started);
     EXPECT_EQ(Shortcut(StartMenuShortcut()), started);
@@ -241,7 +242,8 @@ TEST_F(InstallerTest, QuietUninstall) {
     WriteText(Installed("notes.txt"), "the user's own");
     std::string const installed[] = {Installed("corvane.exe"), Installed("uninstall.exe"),
                                      Installed("corvaneState.dat"), Installed("LICENSE.txt"),
-                                     Installed("THIRD-PARTY-NOTICES.txt"), StartupShortcut(), StartMenuShortcut()};
+                                     Installed("THIRD-PARTY-NOTICES.txt"), Installed("README.txt"), StartupShortcut(),
+                                     StartMenuShortcut()};
     auto expectAllThere = [&] {
         for (const std::string& path : installed) EXPECT_TRUE(Exists(path)) << path;
         EXPECT_EQ(EntryValue("DisplayName"), "Corvane");
