@@ -9,6 +9,10 @@
 #                                 a free display number, exported as DISPLAY
 #   end_wine_session              ends the prefix's Wine server and that Xvfb;
 #                                 callers run it from their EXIT trap
+#   wine, winepath                as the commands, with the loader this
+#                                 machine can run; "${wine_command[@]}" is
+#                                 wine for commands that run another, such
+#                                 as timeout
 
 wine_session_xvfb_pid=
 wine_session_display_file=
@@ -17,9 +21,11 @@ wine_session_display_file=
 # whenever wine32 is installed, even where the kernel cannot run it ("Exec
 # format error"). There both go to the 64-bit loader, which runs the x86_64
 # build.
+wine_command=(wine)
 if [ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wine64 ] &&
     ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    wine() { WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64 "$@"; }
+    wine_command=(env WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64)
+    wine() { "${wine_command[@]}" "$@"; }
     winepath() { wine winepath.exe "$@"; }
 fi
 

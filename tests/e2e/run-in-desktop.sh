@@ -28,7 +28,7 @@ CORVANE_RESULT_FILE=$(winepath -w "$result_file")
 : >"$result_file"
 
 status=0
-timeout 900 wine explorer "/desktop=corvane-tests,800x600" "$test_program" "$@" >"$output_file" 2>&1 || status=$?
+timeout 900 "${wine_command[@]}" explorer "/desktop=corvane-tests,800x600" "$test_program" "$@" >"$output_file" 2>&1 || status=$?
 cat "$output_file"
 if [ "$status" -ne 0 ]; then echo "the Wine desktop ended with status $status" >&2; exit 1; fi
 result=$(tr -d '\r\n' <"$result_file")
