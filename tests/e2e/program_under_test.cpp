@@ -69,8 +69,19 @@ bool StartProgram(const std::string& exe, const std::string& folder, RunningProg
     program->folder = folder;
     STARTUPINFOA startup = {sizeof(startup)};
     std::string commandLine = "\"" + exe + "\"";
-    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &program->process)) {
+    auto start = [&] {
+        return CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                              &startup, &program->process) != 0;
+    };
+    // Wine's process creation fails now and then with ERROR_INTERNAL_ERROR,
+    // here once in some thousands of starts on a busy machine; it is not the
+    // program's doing, and a second start goes through.
+    bool started = start();
+    if (!started && GetLastError() == ERROR_INTERNAL_ERROR) {
+        Sleep(100);
+        started = start();
+    }
+    if (!started) {
         std::printf("cannot start %s: error %lu\n", exe.c_str(), GetLastError());
         return false;
     }
