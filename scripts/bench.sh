@@ -42,15 +42,16 @@ run_windows_measurements() {
     # All run the same way, in a desktop whose tray takes Corvane's icon. The
     # scripted build finds no reading in its fresh folder, so its ticks fail
     # before the tray update: the difference is what that update costs.
-    local name program
+    local name program window_class
     for name in corvane bare-window bare-tray no-tray-update; do
         case "$name" in
-            corvane) program="$build/shell/corvane.exe" ;;
-            bare-window | bare-tray) program="$build/tests/footprint/$name.exe" ;;
-            no-tray-update) program="$build/shell/corvane-scripted.exe" ;;
+            corvane) program="$build/shell/corvane.exe" window_class=CORVANE ;;
+            bare-window | bare-tray) program="$build/tests/footprint/$name.exe" window_class=BARE_WINDOW ;;
+            no-tray-update) program="$build/shell/corvane-scripted.exe" window_class=CORVANE ;;
         esac
         (cd "$figures_dir" && wine explorer /desktop=CorvaneBench,800x600 \
-            "$build/tests/footprint/footprint.exe" "$(winepath -w "$program")" "$ticks" >"$name.txt" 2>&1)
+            "$build/tests/footprint/footprint.exe" "$(winepath -w "$program")" "$window_class" "$ticks" \
+            >"$name.txt" 2>&1)
         wineserver -w
     done
     end_wine_session

@@ -3,7 +3,9 @@
 // spends on its behalf. The program runs in a fresh folder in the same
 // desktop as this one; the ticks are sent, so each has finished when the
 // call returns.
-//   footprint PROGRAM TICKS   prints one line of key=value figures
+//   footprint PROGRAM CLASS TICKS   prints one line of key=value figures;
+//                                   the ticks go to the program's top-level
+//                                   window of that class
 //
 // Under Wine, GetProcessTimes of another process does not answer for that
 // process, so CPU time is read where Linux keeps it: every Windows process is
@@ -67,11 +69,12 @@ const char* FileName(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: footprint PROGRAM TICKS\n");
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: footprint PROGRAM CLASS TICKS\n");
         return 2;
     }
-    int ticks = std::atoi(argv[2]);
+    const char* windowClass = argv[2];
+    int ticks = std::atoi(argv[3]);
     // The desktop's task bar comes up beside this program; Corvane's icon
     // calls would fail quickly, and cost nothing, before it exists.
     if (!WaitFor([] { return FindWindowA("Shell_TrayWnd", nullptr) != nullptr; }, 30000)) {
@@ -88,7 +91,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     HWND window = nullptr;
-    if (!WaitFor([&] { return (window = FindTopLevel(process.dwProcessId, nullptr, nullptr)) != nullptr; }, 30000)) {
+    // By its class: the system may give the process other top-level windows,
+    // such as the input method's.
+    if (!WaitFor([&] { return (window = FindTopLevel(process.dwProcessId, windowClass, nullptr)) != nullptr; }, 30000)) {
         std::fprintf(stderr, "no window from %s\n", argv[1]);
         return 1;
     }
