@@ -1,3 +1,6 @@
 # 32-bit Windows: the shipped build.
 set(CMAKE_SYSTEM_PROCESSOR i686)
+# The architecture as the program's manifest and NSIS's installer stubs name it.
+set(CORVANE_MANIFEST_ARCHITECTURE x86)
+set(CORVANE_NSIS_TARGET x86-unicode)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
