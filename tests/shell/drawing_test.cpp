@@ -30,6 +30,7 @@ int const HEADLINE_TOP = 38;
 int const STATUS_TOP = 73;
 
 std::string ColourName(COLORREF colour) {
+    if (colour == CLR_INVALID) return "no pixel";  // outside the canvas, or no canvas at all
     if (colour == BLACK) return "black";
     if (colour == BLUE) return "blue";
     if (colour == LIGHT_BLUE) return "light-blue";
@@ -412,6 +413,7 @@ TEST_F(DrawingTest, HighContrastThemeShowsTextsAndFrame) {
     std::snprintf(g_calibration.statusText, sizeof g_calibration.statusText, "%s", kPowerReadFailedText);
     SetSysColors(2, elements, highContrast);
     Canvas canvas(window);
+    ASSERT_TRUE(canvas.Ready());
     PaintStatusWindow(canvas.Dc(), window);
     GdiFlush();
     int const frameWidth = BarWidthOf(window) + 2;
@@ -424,14 +426,16 @@ TEST_F(DrawingTest, HighContrastThemeShowsTextsAndFrame) {
     EXPECT_GT(statusInk, 50);
 }
 
-TEST_F(DrawingTest, PaintLeavesTheDcsPenAndBrushSelected) {
+TEST_F(DrawingTest, PaintLeavesTheDcsPenBrushAndTextColour) {
     Canvas canvas(window);
     ASSERT_TRUE(canvas.Ready());
     HGDIOBJ const pen = GetCurrentObject(canvas.Dc(), OBJ_PEN);
     HGDIOBJ const brush = GetCurrentObject(canvas.Dc(), OBJ_BRUSH);
+    SetTextColor(canvas.Dc(), BLUE);
     PaintStatusWindow(canvas.Dc(), window);
     EXPECT_EQ(GetCurrentObject(canvas.Dc(), OBJ_PEN), pen);
     EXPECT_EQ(GetCurrentObject(canvas.Dc(), OBJ_BRUSH), brush);
+    EXPECT_EQ(ColourName(GetTextColor(canvas.Dc())), "blue");
 }
 
 }  // namespace
