@@ -4,6 +4,8 @@
 #include "power_status.h"
 #include "resource.h"
 
+#include <windowsx.h>
+
 #include <cstring>
 
 NOTIFYICONDATAA g_trayRecord;
@@ -25,6 +27,59 @@ HICON g_levelEmpty;
 HICON g_levelExternal;
 
 UINT g_taskbarCreatedMessage;
+
+// The callback version the shell agreed to for the icon: 0, 3 or 4.
+UINT g_trayVersion;
+
+// The event before the one being handled: see IntentOf.
+UINT g_lastTrayEvent;
+
+// With a version agreed, the shell reports Enter and Space on the icon as
+// NIN_KEYSELECT and the menu key as WM_CONTEXTMENU; without one it turns
+// them into a right click. Version 4 also says where the icon is; shells
+// before Vista know only 3. The number needs a later record layout, for
+// this one call.
+UINT AskForKeyboardVersion() {
+    NOTIFYICONDATAA request = {NOTIFYICONDATAA_V2_SIZE};
+    request.hWnd = g_trayRecord.hWnd;
+    request.uID  = g_trayRecord.uID;
+    UINT const versions[] = {NOTIFYICON_VERSION_4, NOTIFYICON_VERSION};
+    for (UINT version : versions) {
+        request.uVersion = version;
+        if (Shell_NotifyIconA(NIM_SETVERSION, &request)) return version;
+    }
+    return 0;
+}
+
+// Every add is followed by the version request: a new icon has none.
+void AddIcon() {
+    g_trayVersion = Shell_NotifyIconA(NIM_ADD, &g_trayRecord) ? AskForKeyboardVersion() : 0;
+}
+
+// What the user meant by an event on the icon.
+enum class TrayIntent { Nothing, Toggle, Show, Menu };
+
+TrayIntent IntentOf(UINT event) {
+    UINT const previous = g_lastTrayEvent;
+    g_lastTrayEvent = event;
+    // Only a shell that agreed to a version reports the keys.
+    bool const keys = g_trayVersion != 0;
+    switch (event) {
+    case WM_LBUTTONDOWN: return TrayIntent::Toggle;
+    // Enter or Space. Windows may report one Enter twice, so it only shows.
+    case NIN_KEYSELECT:  return keys ? TrayIntent::Show : TrayIntent::Nothing;
+    case WM_RBUTTONDOWN: return TrayIntent::Menu;
+    // The menu key or Shift+F10. Right after the button's release it ends a
+    // right click, whose press has opened the menu already.
+    case WM_CONTEXTMENU: return keys && previous != WM_RBUTTONUP ? TrayIntent::Menu : TrayIntent::Nothing;
+    default:             return TrayIntent::Nothing;
+    }
+}
+
+void ShowAndBringToFront(HWND window) {
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+}
 
 }  // namespace
 
@@ -59,11 +114,11 @@ void AddTrayIcon(HWND window) {
     g_trayRecord.uCallbackMessage = WM_TRAY_CALLBACK;
     g_trayRecord.hIcon            = g_levelEmpty;
     std::memcpy(g_trayRecord.szTip, TRAY_TIP, sizeof TRAY_TIP);
-    Shell_NotifyIconA(NIM_ADD, &g_trayRecord);
+    AddIcon();
 }
 
 void RestoreTrayIcon() {
-    if (g_trayRecord.hWnd) Shell_NotifyIconA(NIM_ADD, &g_trayRecord);
+    if (g_trayRecord.hWnd) AddIcon();
 }
 
 void UpdateTrayIcon() {
@@ -78,30 +133,38 @@ void UpdateTrayIcon() {
     // start failed, as it can while Explorer is still busy with the logon,
     // and no TaskbarCreated will come to make up for it. Adding it now brings
     // it back; while the icon exists, this costs nothing.
-    if (!Shell_NotifyIconA(NIM_MODIFY, &g_trayRecord)) Shell_NotifyIconA(NIM_ADD, &g_trayRecord);
+    if (!Shell_NotifyIconA(NIM_MODIFY, &g_trayRecord)) AddIcon();
 }
 
 void RemoveTrayIcon() {
     Shell_NotifyIconA(NIM_DELETE, &g_trayRecord);
     g_trayRecord.hWnd = nullptr;
+    g_trayVersion = 0;
 }
 
 bool IsTaskbarCreatedMessage(UINT message) {
     return g_taskbarCreatedMessage != 0 && message == g_taskbarCreatedMessage;
 }
 
-void OnTrayCallback(HWND window, LPARAM mouseMessage) {
-    if (mouseMessage == WM_LBUTTONDOWN) {
-        if (IsWindowVisible(window)) {
-            ShowWindow(window, SW_HIDE);
-        } else {
-            ShowWindow(window, SW_SHOW);
-            SetForegroundWindow(window);
-        }
-    } else if (mouseMessage == WM_RBUTTONDOWN) {
-        POINT cursor = {};
-        GetCursorPos(&cursor);
-        ShowTrayMenu(window, cursor.x, cursor.y);
+void OnTrayCallback(HWND window, WPARAM wParam, LPARAM lParam) {
+    // Version 4 sends the event in the low word, and the icon's place.
+    bool const placed = g_trayVersion >= NOTIFYICON_VERSION_4;
+    switch (IntentOf(placed ? LOWORD(lParam) : static_cast<UINT>(lParam))) {
+    case TrayIntent::Toggle:
+        if (IsWindowVisible(window)) ShowWindow(window, SW_HIDE);
+        else ShowAndBringToFront(window);
+        break;
+    case TrayIntent::Show:
+        ShowAndBringToFront(window);
+        break;
+    case TrayIntent::Menu: {
+        POINT anchor = {GET_X_LPARAM(wParam), GET_Y_LPARAM(wParam)};
+        if (!placed) GetCursorPos(&anchor);
+        ShowTrayMenu(window, anchor.x, anchor.y);
+        break;
+    }
+    case TrayIntent::Nothing:
+        break;
     }
 }
 
@@ -113,8 +176,16 @@ void ShowTrayMenu(HWND window, int x, int y) {
     // The window must be in the foreground, or the menu does not close when
     // the user clicks elsewhere.
     SetForegroundWindow(window);
-    TrackPopupMenu(menu, TPM_BOTTOMALIGN | TPM_RIGHTBUTTON, x, y, 0, window, nullptr);
+    UINT const command = TrackPopupMenu(menu, TPM_BOTTOMALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, x, y, 0,
+                                        window, nullptr);
     // A benign message forces the task switch that lets the menu open again next time.
     PostMessageA(window, WM_NULL, 0, 0);
     DestroyMenu(menu);
+    if (command) {
+        PostMessageA(window, WM_COMMAND, command, 0);
+    } else if (GetForegroundWindow() == window) {
+        // Dismissed with Escape: the keyboard goes back to the notification
+        // area it came from. A click elsewhere has put another window in front.
+        Shell_NotifyIconA(NIM_SETFOCUS, &g_trayRecord);
+    }
 }

@@ -18,12 +18,18 @@ extern NOTIFYICONDATAA g_trayRecord;
 void LoadLevelIcons(HINSTANCE instance);
 HICON IconForLevel(TrayLevel level);
 
+// Adds the icon; each add asks the shell for the version that lets the
+// keyboard reach the icon.
 void AddTrayIcon(HWND window);
 // Adds the icon again, as it last was, after the task bar was re-created.
 void RestoreTrayIcon();
+// A tick's update: the shell hears of it only when the picture changed, or
+// when the icon is not shown and must be added again.
 void UpdateTrayIcon();
 void RemoveTrayIcon();
 bool IsTaskbarCreatedMessage(UINT message);
 
-void OnTrayCallback(HWND window, LPARAM mouseMessage);
+// WM_TRAY_CALLBACK: the shell's report of a click or key on the icon, in the
+// form of the version it agreed to.
+void OnTrayCallback(HWND window, WPARAM wParam, LPARAM lParam);
 void ShowTrayMenu(HWND window, int x, int y);

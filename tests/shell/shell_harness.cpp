@@ -117,8 +117,10 @@ BOOL CALLBACK ModalDriver::OnWindow(HWND window, LPARAM) {
 }
 
 void ModalDriver::Check() {
-    // Closed windows are forgotten, so that a long run keeps no record of them.
-    seen_.erase(std::remove_if(seen_.begin(), seen_.end(), [](const Seen& seen) { return !IsWindow(seen.window); }),
+    // Closed windows are forgotten, so that a long run keeps no record of
+    // them; so are hidden ones, since the system shows its one menu window again.
+    seen_.erase(std::remove_if(seen_.begin(), seen_.end(),
+                               [](const Seen& seen) { return !IsWindowVisible(seen.window); }),
                 seen_.end());
     EnumThreadWindows(GetCurrentThreadId(), OnWindow, 0);
 }
@@ -184,8 +186,9 @@ LRESULT CALLBACK FakeNotificationArea::Procedure(HWND window, UINT message, WPAR
                                                  LPARAM lParam) {
     if (message != WM_COPYDATA || !current_) return DefWindowProcA(window, message, wParam, lParam);
     const COPYDATASTRUCT* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-    TrayCall call = {static_cast<DWORD>(copy->dwData), reinterpret_cast<HWND>(wParam), 0, 0, 0, {}};
+    TrayCall call = {static_cast<DWORD>(copy->dwData), reinterpret_cast<HWND>(wParam), 0, 0, 0, {}, 0};
     size_t const TIP_LENGTH = 128;
+    size_t const VERSION_AT = 16 + 2 * TIP_LENGTH + 8 + 2 * 256;
     UINT fields[4];
     if (copy->cbData >= sizeof fields + TIP_LENGTH * 2) {
         std::memcpy(fields, copy->lpData, sizeof fields);
@@ -199,13 +202,15 @@ LRESULT CALLBACK FakeNotificationArea::Procedure(HWND window, UINT message, WPAR
             call.tip += c < 0x80 ? static_cast<char>(c) : '?';
         }
     }
+    if (copy->cbData >= VERSION_AT + 4) std::memcpy(&call.version, static_cast<const char*>(copy->lpData) + VERSION_AT, 4);
     current_->calls.push_back(call);
     bool const shown = current_->showsIcon;
     if (call.message == NIM_ADD && current_->addsToRefuse > 0) {
         --current_->addsToRefuse;
         return FALSE;
     }
-    if (call.message != NIM_MODIFY) current_->showsIcon = call.message == NIM_ADD;
+    if (call.message == NIM_SETVERSION) return shown && call.version <= current_->highestVersion;
+    if (call.message == NIM_ADD || call.message == NIM_DELETE) current_->showsIcon = call.message == NIM_ADD;
     return call.message == NIM_ADD ? !shown : shown;
 }
 

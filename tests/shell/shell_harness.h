@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shellapi.h>
 
 #include <functional>
 #include <string>
@@ -41,17 +42,19 @@ void DestroyWindowQuietly(HWND window);
 
 // Wine's shell32 passes every Shell_NotifyIcon call to the first top-level
 // "Shell_TrayWnd" window as WM_COPYDATA, with the NIM_ code as dwData and the
-// record's first fields (hWnd, uID, uFlags, uCallbackMessage, then the tip as
-// 128 UTF-16 characters) at the start of the data. A window of that class
-// made here is found before the desktop's own, so a test sees every call the
-// shell makes while one of these exists.
+// record's fields (hWnd, uID, uFlags, uCallbackMessage, the tip as 128 UTF-16
+// characters, two state words, the balloon text as 256, then uVersion) at the
+// start of the data. A window of that class made here is found before the
+// desktop's own, so a test sees every call the shell makes while one of
+// these exists.
 struct TrayCall {
-    DWORD message;  // NIM_ADD, NIM_MODIFY, NIM_DELETE
+    DWORD message;  // NIM_ADD, NIM_MODIFY, NIM_DELETE, NIM_SETVERSION, NIM_SETFOCUS
     HWND owner;
     UINT id;
     UINT flags;
     UINT callbackMessage;
     std::string tip;
+    UINT version;
 };
 
 class FakeNotificationArea {
@@ -66,9 +69,11 @@ public:
 
     // Shell_NotifyIcon returns the fake's answer, which follows the one icon
     // shown, as the shell's does; the next addsToRefuse adds fail as well, as
-    // they can while the shell is still busy with the logon.
+    // they can while the shell is still busy with the logon. It agrees to
+    // callback versions up to highestVersion, as Vista's shell and later do.
     bool showsIcon = false;
     int addsToRefuse = 0;
+    UINT highestVersion = NOTIFYICON_VERSION_4;
 
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

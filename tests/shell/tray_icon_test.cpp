@@ -37,7 +37,8 @@ TEST_F(TrayTest, AddingTheIconFillsTheFirstLayoutRecordForThisWindow) {
     EXPECT_EQ(std::string(g_trayRecord.szTip, strnlen(g_trayRecord.szTip, sizeof g_trayRecord.szTip)),
               "Corvane " CORVANE_VERSION);
 
-    ASSERT_EQ(tray.calls.size(), 1u);
+    ASSERT_EQ(tray.Messages(), (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
+    EXPECT_EQ(tray.calls[1].version, 4u) << "for the keyboard, in the record layout that carries it";
     const TrayCall& add = tray.calls[0];
     EXPECT_EQ(add.message, DWORD(NIM_ADD));
     EXPECT_EQ(add.owner, window);
@@ -156,10 +157,11 @@ TEST_F(TrayTest, NewTaskBarGetsTheIconBackAsItLastWas) {
     UpdateTrayIcon();
     NOTIFYICONDATAA const before = g_trayRecord;
     tray.calls.clear();
+    tray.showsIcon = false;
 
     EXPECT_EQ(SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0), 0);
     EXPECT_EQ(std::memcmp(&before, &g_trayRecord, sizeof before), 0) << "the record is not changed";
-    ASSERT_EQ(tray.Messages(), std::vector<DWORD>{NIM_ADD});
+    ASSERT_EQ(tray.Messages(), (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
     EXPECT_EQ(tray.calls[0].owner, window);
     EXPECT_EQ(tray.calls[0].id, 1u);
     EXPECT_EQ(tray.calls[0].flags, UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP));
@@ -174,12 +176,13 @@ TEST_F(TrayTest, RefusedIconIsAddedAgainByTheTicks) {
     tray.addsToRefuse = 2;
     AddTrayIcon(window);
     WritePowerScript("1 100");
-    std::vector<DWORD> const ticks[] = {{NIM_MODIFY, NIM_ADD}, {NIM_MODIFY, NIM_ADD}, {NIM_MODIFY}, {NIM_MODIFY}};
+    std::vector<DWORD> const ticks[] = {
+        {NIM_MODIFY, NIM_ADD}, {NIM_MODIFY, NIM_ADD, NIM_SETVERSION}, {NIM_MODIFY}, {NIM_MODIFY}};
     for (const std::vector<DWORD>& calls : ticks) {
         tray.calls.clear();
         SendMessageA(window, WM_TIMER, POLL_TIMER_ID, 0);
         ASSERT_EQ(tray.Messages(), calls);
-        EXPECT_EQ(tray.calls.back().tip, "Corvane " CORVANE_VERSION);
+        EXPECT_EQ(tray.calls[0].tip, "Corvane " CORVANE_VERSION);
     }
 }
 
@@ -205,6 +208,53 @@ TEST_F(TrayTest, LeftButtonDownTogglesTheWindowOtherClicksDoNothing) {
     EXPECT_EQ(driver.menus, 0) << "only the right button's press opens the menu";
     EXPECT_TRUE(driver.dialogs.empty());
     EXPECT_TRUE(IsWindow(window));
+}
+
+// Each gesture on the icon as the shell reports it in the form of the version
+// it agreed to: 4, from Vista on, with the icon's place; 3; or none, where
+// the keys become a right click. Each does its one thing, once.
+TEST_F(TrayTest, EachGestureDoesOneThingInEveryVersion) {
+    for (UINT version : {4u, 3u, 0u}) {
+        SCOPED_TRACE("version " + std::to_string(version));
+        tray.calls.clear();
+        tray.showsIcon = false;
+        tray.highestVersion = version;
+        AddTrayIcon(window);
+        std::vector<UINT> asked;  // after the add, 4, then 3 where 4 is refused
+        for (const TrayCall& call : tray.calls) asked.push_back(call.version);
+        EXPECT_EQ(asked, version == 4 ? (std::vector<UINT>{0, 4}) : (std::vector<UINT>{0, 4, 3}));
+        auto report = [&](std::vector<UINT> events) {
+            for (UINT event : events) {
+                SendMessageA(window, WM_TRAY_CALLBACK, version == 4 ? MAKEWPARAM(300, 400) : TRAY_ICON_ID,
+                             version == 4 ? MAKELPARAM(event, TRAY_ICON_ID) : event);
+            }
+            EXPECT_FALSE(PumpMessages());
+        };
+        RECT menu = {};
+        ModalDriver driver({}, [&](HWND menuWindow) {
+            GetWindowRect(menuWindow, &menu);
+            EndMenu();
+        });
+        report({NIN_KEYSELECT, NIN_KEYSELECT});  // Enter, which Windows may report twice
+        EXPECT_EQ(IsWindowVisible(window) && GetForegroundWindow() == window, version != 0);
+        SendMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+        std::vector<UINT> const leftClick = {WM_LBUTTONDOWN, WM_LBUTTONUP, version ? UINT(NIN_SELECT) : WM_MOUSEMOVE};
+        for (bool shown : {true, false}) {
+            EXPECT_FALSE(IsWindowVisible(window) == shown);
+            report(leftClick);
+            EXPECT_TRUE(IsWindowVisible(window) == shown);
+        }
+        EXPECT_EQ(driver.menus, 0);
+        report({WM_RBUTTONDOWN, WM_RBUTTONUP, version ? UINT(WM_CONTEXTMENU) : WM_MOUSEMOVE});
+        EXPECT_EQ(driver.menus, 1);
+        tray.calls.clear();
+        report({WM_CONTEXTMENU});  // the menu key, or Shift+F10
+        EXPECT_EQ(driver.menus, version ? 2 : 1);
+        EXPECT_TRUE(version != 4 || (menu.left == 300 && menu.bottom == 400)) << "at the icon";
+        EXPECT_EQ(tray.Messages(), version ? std::vector<DWORD>{NIM_SETFOCUS} : std::vector<DWORD>{})
+            << "the keyboard goes back to the notification area";
+        EXPECT_TRUE(driver.dialogs.empty());
+    }
 }
 
 std::vector<std::string> MenuItems(HMENU menu) {
