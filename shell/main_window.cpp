@@ -55,11 +55,11 @@ void OnPollTimer(HWND window) {
 }
 
 void OnDestroy(HWND window) {
+    // First: from here on the window is closing, and nothing treats it as live.
+    g_statusWindow = nullptr;
     KillTimer(window, POLL_TIMER_ID);
     RemoveTrayIcon();
     ReleaseDrawingBrushes();
-    ReleaseAccessibility();
-    g_statusWindow = nullptr;
     PostQuitMessage(0);
 }
 

@@ -10,6 +10,7 @@
 
 #include "calibration_state.h"
 #include "display_readings.h"
+#include "main_window.h"
 #include "system_library.h"
 
 #include <oleacc.h>
@@ -33,6 +34,7 @@ SysAllocStringFunction g_sysAllocString;
 // COM apartment, and nothing else in the program joins one.
 CoInitializeExFunction g_coInitializeEx;
 CoUninitializeFunction g_coUninitialize;
+bool g_accessibilityLookedFor;
 bool g_accessibilityFound;
 bool g_apartmentJoined;
 
@@ -49,8 +51,11 @@ struct StatusAccessible {
 StatusAccessible* Object(IAccessible* self) { return reinterpret_cast<StatusAccessible*>(self); }
 IAccessible* Standard(IAccessible* self) { return Object(self)->standard; }
 
+// Once: a system without them does not get them later, and each look loads
+// the libraries again.
 bool FindAccessibilityFunctions() {
-    if (!g_accessibilityFound) {
+    if (!g_accessibilityLookedFor) {
+        g_accessibilityLookedFor = true;
         g_createStdAccessibleObject = AsFunction<CreateStdAccessibleObjectFunction>(
             FindSystemFunction("oleacc.dll", "CreateStdAccessibleObject"));
         g_lresultFromObject =
@@ -70,7 +75,11 @@ void JoinApartment() {
     if (!g_apartmentJoined) g_apartmentJoined = SUCCEEDED(g_coInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
 }
 
-bool IsSelf(VARIANT const& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
+// A client that leaves the child out means the object itself.
+bool IsSelf(VARIANT const& child) {
+    return (child.vt == VT_I4 && child.lVal == CHILDID_SELF) || child.vt == VT_EMPTY ||
+           (child.vt == VT_ERROR && child.scode == DISP_E_PARAMNOTFOUND);
+}
 
 // A drawn text on one line: each line feed becomes ", ", and one that would
 // open the text, as the status block's empty first line does, is left out.
@@ -172,9 +181,9 @@ HRESULT STDMETHODCALLTYPE GetValue(IAccessible* self, VARIANT child, BSTR* value
     return SpokenText(g_calibration.statusText, value);
 }
 
+// Not the value again: a description says what the name and value do not.
 HRESULT STDMETHODCALLTYPE GetDescription(IAccessible* self, VARIANT child, BSTR* description) {
-    if (!IsSelf(child)) return IAccessible_get_accDescription(Standard(self), child, description);
-    return SpokenText(g_calibration.statusText, description);
+    return IAccessible_get_accDescription(Standard(self), child, description);
 }
 
 HRESULT STDMETHODCALLTYPE GetRole(IAccessible* self, VARIANT child, VARIANT* role) {
@@ -292,8 +301,10 @@ IAccessible* CreateStatusAccessible(HWND window) {
 
 LRESULT AnswerAccessibilityRequest(HWND window, WPARAM flags, LPARAM objectId) {
     // The id is a 32-bit value: on 64-bit Windows the upper half of lParam may
-    // or may not carry its sign, so only the lower half is compared.
-    if (static_cast<DWORD>(objectId) == static_cast<DWORD>(OBJID_CLIENT) && FindAccessibilityFunctions()) {
+    // or may not carry its sign, so only the lower half is compared. A window
+    // that has begun to close hands out nothing new.
+    if (window == g_statusWindow && static_cast<DWORD>(objectId) == static_cast<DWORD>(OBJID_CLIENT) &&
+        FindAccessibilityFunctions()) {
         JoinApartment();
         if (IAccessible* object = CreateStatusAccessible(window)) {
             // The client's reference comes from LresultFromObject; this one is ours.
@@ -317,7 +328,7 @@ void AnnounceStatusChanges(HWND window) {
     }
 }
 
-void ReleaseAccessibility() {
+void LeaveAccessibilityApartment() {
     // Disconnects the clients still holding an object, which releases it.
     if (g_apartmentJoined) g_coUninitialize();
     g_apartmentJoined = false;

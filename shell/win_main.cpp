@@ -3,6 +3,7 @@
 #include "calibration_state.h"
 #include "main_window.h"
 #include "resource.h"
+#include "status_accessibility.h"
 #include "system_library.h"
 #include "tray_icon.h"
 
@@ -47,5 +48,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         return 1;
     }
     AddTrayIcon(g_statusWindow);
-    return RunMessageLoop();
+    int const exitCode = RunMessageLoop();
+    LeaveAccessibilityApartment();
+    return exitCode;
 }
