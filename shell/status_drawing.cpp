@@ -37,13 +37,34 @@ void DrawFrame(HDC dc, int left, int top, int right, int bottom, COLORREF colour
     DeleteObject(pen);
 }
 
-void DrawSeparator(HDC dc, int left, int right, int y) {
-    HPEN pen = CreatePen(PS_SOLID, 1, LIGHT_GREY);
+void DrawSeparator(HDC dc, int left, int right, int y, COLORREF colour) {
+    HPEN pen = CreatePen(PS_SOLID, 1, colour);
     HGDIOBJ previous = SelectObject(dc, pen);
     MoveToEx(dc, left, y, nullptr);
     LineTo(dc, right, y);
     SelectObject(dc, previous);
     DeleteObject(pen);
+}
+
+// What the bar and the separator are painted with.
+struct BarPaints {
+    HBRUSH empty;
+    HBRUSH active;
+    HBRUSH inactive;
+    HBRUSH system;
+    COLORREF separator;
+};
+
+// Under a high-contrast theme the bar takes the theme's colours, as the
+// texts do: fixed light greys would vanish into its white or black.
+BarPaints PaintsForTheTheme(COLORREF ink) {
+    HIGHCONTRASTA contrast = {sizeof(contrast)};
+    if (SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+        (contrast.dwFlags & HCF_HIGHCONTRASTON)) {
+        HBRUSH const filled = GetSysColorBrush(COLOR_HIGHLIGHT);
+        return {GetSysColorBrush(COLOR_WINDOW), filled, GetSysColorBrush(COLOR_GRAYTEXT), filled, ink};
+    }
+    return {g_backgroundBrush.brush, g_activeBrush.brush, g_inactiveBrush.brush, g_systemBrush.brush, LIGHT_GREY};
 }
 
 }  // namespace
@@ -75,15 +96,16 @@ void PaintStatusWindow(HDC dc, HWND window) {
     // the theme's text colour: black by default, white on a high-contrast
     // black background, where the device context's black would vanish.
     COLORREF const ink = GetSysColor(COLOR_WINDOWTEXT);
+    BarPaints const paints = PaintsForTheTheme(ink);
 
     // The frame runs one pixel outside the bar on every side.
     DrawFrame(dc, BAR_LEFT - 1, BAR_TOP - 1, right + 1, bottom + 1, ink);
-    FillArea(dc, BAR_LEFT, BAR_TOP, right, bottom, g_backgroundBrush.brush);
-    HBRUSH reserve = g_calibration.calibrationActive ? g_activeBrush.brush : g_inactiveBrush.brush;
+    FillArea(dc, BAR_LEFT, BAR_TOP, right, bottom, paints.empty);
+    HBRUSH reserve = g_calibration.calibrationActive ? paints.active : paints.inactive;
     FillArea(dc, BAR_LEFT, BAR_TOP, BAR_LEFT + bar.reserveWidth, bottom, reserve);
     if (bar.systemWidth > 1) {
         int const systemLeft = BAR_LEFT + bar.systemOffset;
-        FillArea(dc, systemLeft, BAR_TOP, systemLeft + bar.systemWidth, bottom, g_systemBrush.brush);
+        FillArea(dc, systemLeft, BAR_TOP, systemLeft + bar.systemWidth, bottom, paints.system);
     }
 
     // Without a single-line flag the line feed starts a second line, and the
@@ -93,7 +115,7 @@ void PaintStatusWindow(HDC dc, HWND window) {
     SetBkMode(dc, TRANSPARENT);
     DrawTextA(dc, headline.text, -1, &headlineArea, DT_VCENTER);
 
-    DrawSeparator(dc, BAR_LEFT, right, headlineArea.bottom + 7);
+    DrawSeparator(dc, BAR_LEFT, right, headlineArea.bottom + 7, paints.separator);
 
     // The tick's texts begin with a line feed, so the separator runs through
     // their empty first line.

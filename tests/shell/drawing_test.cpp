@@ -404,26 +404,64 @@ TEST_F(DrawingTest, FailedReadTextIsDrawnInTheStatusArea) {
         << "without a text, only the separator";
 }
 
-// High contrast, window black and text white: texts and frame follow it. The
-// colours are the session's, so they are put back before the checks.
-TEST_F(DrawingTest, HighContrastThemeShowsTextsAndFrame) {
-    int const elements[] = {COLOR_WINDOW, COLOR_WINDOWTEXT};
-    COLORREF const standard[] = {GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_WINDOWTEXT)};
-    COLORREF const highContrast[] = {BLACK, RGB(255, 255, 255)};
-    std::snprintf(g_calibration.statusText, sizeof g_calibration.statusText, "%s", kPowerReadFailedText);
-    SetSysColors(2, elements, highContrast);
-    Canvas canvas(window);
-    ASSERT_TRUE(canvas.Ready());
-    PaintStatusWindow(canvas.Dc(), window);
+// Wine cannot switch high contrast on, so the test program's own import of
+// SystemParametersInfoA, through which the drawing asks, is pointed here.
+BOOL WINAPI ReportHighContrastOn(UINT action, UINT, void* answer, UINT) {
+    if (action != SPI_GETHIGHCONTRAST) return FALSE;
+    static_cast<HIGHCONTRASTA*>(answer)->dwFlags = HCF_HIGHCONTRASTON;
+    return TRUE;
+}
+
+// Points this program's import of a user32 function elsewhere; the import it replaced.
+FARPROC Reimport(const char* function, FARPROC replacement) {
+    auto const base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    auto const headers = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto library = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
+        base + headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+    FARPROC const current = GetProcAddress(GetModuleHandleA("user32.dll"), function);
+    for (; library->Name; ++library) {
+        for (auto slot = reinterpret_cast<FARPROC*>(base + library->FirstThunk); *slot; ++slot) {
+            if (*slot != current) continue;
+            DWORD protection;
+            VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
+            *slot = replacement;
+            VirtualProtect(slot, sizeof *slot, protection, &protection);
+            return current;
+        }
+    }
+    return nullptr;
+}
+
+// High contrast on, with the window black, text white, highlight cyan and
+// grey text green: texts, frame, bar and separator take the theme's colours.
+// The colours are the session's, so they are put back before the checks.
+TEST_F(DrawingTest, HighContrastThemeColoursEverything) {
+    COLORREF const WHITE = RGB(255, 255, 255), CYAN = RGB(0, 255, 255), GREEN = RGB(0, 255, 0);
+    int const elements[] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_HIGHLIGHT, COLOR_GRAYTEXT};
+    COLORREF const theme[] = {BLACK, WHITE, CYAN, GREEN};
+    COLORREF standard[4];
+    for (int i = 0; i < 4; ++i) standard[i] = GetSysColor(elements[i]);
+    SetSysColors(4, elements, theme);
+    auto const answer = reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(ReportHighContrastOn));
+    FARPROC const system = Reimport("SystemParametersInfoA", answer);
+    Canvas inactive(window), active(window);
+    SetState(0, 0, 0, 60);
+    PaintStatusWindow(inactive.Dc(), window);
+    SetState(1, 0, 0, 60);
+    PaintStatusWindow(active.Dc(), window);
     GdiFlush();
-    int const frameWidth = BarWidthOf(window) + 2;
-    std::string const frameTop = canvas.Runs(FRAME_TOP_ROW, BAR_X - 1, frameWidth);
-    int const headlineInk = canvas.InkIn(0, HEADLINE_TOP, canvas.Width(), STATUS_TOP);
-    int const statusInk = canvas.InkIn(0, SEPARATOR_ROW + 2, canvas.Width(), canvas.Height());
-    SetSysColors(2, elements, standard);
-    EXPECT_EQ(frameTop, "rgb(255,255,255) x" + std::to_string(frameWidth));
-    EXPECT_GT(headlineInk, 50);
-    EXPECT_GT(statusInk, 50);
+    if (system) Reimport("SystemParametersInfoA", system);
+    SetSysColors(4, elements, standard);
+    ASSERT_TRUE(system && inactive.Ready() && active.Ready());
+
+    int const width = BarWidthOf(window), half = width / 2, filled = half * 60 / 100;
+    EXPECT_EQ(inactive.Runs(FRAME_TOP_ROW, BAR_X - 1, width + 2), ExpectedRow().Add(WHITE, width + 2).Text());
+    EXPECT_EQ(inactive.Runs(BAR_FIRST_ROW, BAR_X, width),
+              ExpectedRow().Add(GREEN, half).Add(CYAN, filled).Add(BLACK, width - half - filled).Text());
+    EXPECT_EQ(active.Runs(BAR_LAST_ROW, BAR_X, width),
+              ExpectedRow().Add(CYAN, half + filled).Add(BLACK, width - half - filled).Text());
+    EXPECT_EQ(inactive.Runs(SEPARATOR_ROW, BAR_X, width), ExpectedRow().Add(WHITE, width).Text());
+    EXPECT_GT(inactive.InkIn(0, HEADLINE_TOP, inactive.Width(), STATUS_TOP), 50) << "the headline";
 }
 
 TEST_F(DrawingTest, PaintLeavesTheDcsPenBrushAndTextColour) {
