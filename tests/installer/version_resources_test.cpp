@@ -43,8 +43,10 @@ TEST(VersionResources, ProgramAndInstallerShowTheProjectsVersionAndCopyright) {
 }
 
 // The processor the manifest names is the one the program's code is for:
-// Windows refuses to start a program whose manifest names another.
-TEST(VersionResources, ManifestNamesTheProgramsProcessor) {
+// Windows refuses to start a program whose manifest names another. Windows
+// scales the window, drawing GDI sharp; DPI awareness would keep it at 250 x
+// 185 screen pixels.
+TEST(VersionResources, ManifestNamesTheProgramsProcessorAndScaling) {
     const char* path = std::getenv("CORVANE_EXE");
     HMODULE program = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     HRSRC found = FindResourceA(program, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
@@ -56,6 +58,10 @@ TEST(VersionResources, ManifestNamesTheProgramsProcessor) {
     ASSERT_TRUE(GetBinaryTypeA(path, &kind));
     std::string const processor = kind == SCS_64BIT_BINARY ? "amd64" : "x86";
     EXPECT_NE(manifest.find(" processorArchitecture=\"" + processor + "\""), std::string::npos) << manifest;
+    EXPECT_NE(manifest.find("<application xmlns=\"urn:schemas-microsoft-com:asm.v3\">\n    <windowsSettings>\n"
+                            "      <gdiScaling xmlns=\"http://schemas.microsoft.com/SMI/2017/WindowsSettings\">"
+                            "true</gdiScaling>"), std::string::npos) << manifest;
+    EXPECT_EQ(manifest.find("dpiAware"), std::string::npos) << "neither dpiAware nor dpiAwareness";
 }
 
 }  // namespace
