@@ -3,6 +3,7 @@
 #include "corvane_version.h"
 #include "power_status.h"
 #include "resource.h"
+#include "system_library.h"
 
 #include <windowsx.h>
 
@@ -28,11 +29,26 @@ HICON g_levelExternal;
 
 UINT g_taskbarCreatedMessage;
 
-// The callback version the shell agreed to for the icon: 0, 3 or 4.
-UINT g_trayVersion;
+// What the shell holds of the icon, so that it is told only what changed.
+struct TrayShell {
+    bool showsIcon;   // it accepted the last add or modify
+    HICON shownIcon;  // the picture that call gave it
+    UINT version;     // the callback version it agreed to: 0, 3 or 4
+};
+TrayShell g_trayShell;
 
 // The event before the one being handled: see IntentOf.
 UINT g_lastTrayEvent;
+
+typedef BOOL(WINAPI* ChangeWindowMessageFilterExFunction)(HWND window, UINT message, DWORD action,
+                                                          void* status);
+
+// Whether the shell can take a call now. A call to a hung Explorer waits
+// seconds before it fails, so a tick makes at most one such call.
+bool ShellAnswers() {
+    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    return taskbar && !IsHungAppWindow(taskbar);
+}
 
 // With a version agreed, the shell reports Enter and Space on the icon as
 // NIN_KEYSELECT and the menu key as WM_CONTEXTMENU; without one it turns
@@ -51,9 +67,34 @@ UINT AskForKeyboardVersion() {
     return 0;
 }
 
-// Every add is followed by the version request: a new icon has none.
-void AddIcon() {
-    g_trayVersion = Shell_NotifyIconA(NIM_ADD, &g_trayRecord) ? AskForKeyboardVersion() : 0;
+// The one place that talks to the shell about the icon: from what the shell
+// holds and the picture wanted, the call to make, if any. A new shell, at
+// start or after TaskbarCreated, holds nothing and is asked at once; a tick
+// leaves a shell that cannot answer to a later tick.
+void ShowInTray(HICON picture, bool shellIsNew) {
+    g_trayRecord.hIcon = picture;
+    bool const shown = g_trayShell.showsIcon && !shellIsNew;
+    if (shown && picture == g_trayShell.shownIcon) return;
+    bool accepted = shown && Shell_NotifyIconA(NIM_MODIFY, &g_trayRecord);
+    if (!accepted && (shellIsNew || ShellAnswers())) {
+        accepted = Shell_NotifyIconA(NIM_ADD, &g_trayRecord);
+        // A busy Explorer can fail an add that it then carries out after all,
+        // and refuse every later one: the icon is there, and a modify updates it.
+        if (!accepted && !shown && !shellIsNew && ShellAnswers()) {
+            accepted = Shell_NotifyIconA(NIM_MODIFY, &g_trayRecord);
+        }
+        if (accepted) g_trayShell.version = AskForKeyboardVersion();
+    }
+    g_trayShell.showsIcon = accepted;
+    g_trayShell.shownIcon = picture;
+}
+
+// An elevated Corvane would not hear TaskbarCreated from an Explorer without
+// elevation, and no tick puts a lost icon back. Windows 7 has the call.
+void LetTaskbarCreatedThrough(HWND window) {
+    auto change = AsFunction<ChangeWindowMessageFilterExFunction>(
+        FindSystemFunction("user32.dll", "ChangeWindowMessageFilterEx"));
+    if (change) change(window, g_taskbarCreatedMessage, MSGFLT_ALLOW, nullptr);
 }
 
 // What the user meant by an event on the icon.
@@ -63,7 +104,7 @@ TrayIntent IntentOf(UINT event) {
     UINT const previous = g_lastTrayEvent;
     g_lastTrayEvent = event;
     // Only a shell that agreed to a version reports the keys.
-    bool const keys = g_trayVersion != 0;
+    bool const keys = g_trayShell.version != 0;
     switch (event) {
     case WM_LBUTTONDOWN: return TrayIntent::Toggle;
     // Enter or Space. Windows may report one Enter twice, so it only shows.
@@ -106,19 +147,19 @@ HICON IconForLevel(TrayLevel level) {
 // instance's window of the same class and title.
 void AddTrayIcon(HWND window) {
     g_taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+    LetTaskbarCreatedThrough(window);
     g_trayRecord                  = {};
     g_trayRecord.cbSize           = TRAY_RECORD_SIZE;
     g_trayRecord.hWnd             = window;
     g_trayRecord.uID              = TRAY_ICON_ID;
     g_trayRecord.uFlags           = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     g_trayRecord.uCallbackMessage = WM_TRAY_CALLBACK;
-    g_trayRecord.hIcon            = g_levelEmpty;
     std::memcpy(g_trayRecord.szTip, TRAY_TIP, sizeof TRAY_TIP);
-    AddIcon();
+    ShowInTray(g_levelEmpty, true);
 }
 
 void RestoreTrayIcon() {
-    if (g_trayRecord.hWnd) AddIcon();
+    if (g_trayRecord.hWnd) ShowInTray(g_trayRecord.hIcon, true);
 }
 
 void UpdateTrayIcon() {
@@ -128,18 +169,13 @@ void UpdateTrayIcon() {
     // The tick's own reading succeeded a moment ago; if this one fails, the
     // icon keeps the level it shows.
     if (!ReadPowerStatus(&sample)) return;
-    g_trayRecord.hIcon = IconForLevel(TrayLevelFor(TrayCalibratedPercent(sample)));
-    // A modify fails when the notification area has no such icon: the add at
-    // start failed, as it can while Explorer is still busy with the logon,
-    // and no TaskbarCreated will come to make up for it. Adding it now brings
-    // it back; while the icon exists, this costs nothing.
-    if (!Shell_NotifyIconA(NIM_MODIFY, &g_trayRecord)) AddIcon();
+    ShowInTray(IconForLevel(TrayLevelFor(TrayCalibratedPercent(sample))), false);
 }
 
 void RemoveTrayIcon() {
     Shell_NotifyIconA(NIM_DELETE, &g_trayRecord);
     g_trayRecord.hWnd = nullptr;
-    g_trayVersion = 0;
+    g_trayShell = {};
 }
 
 bool IsTaskbarCreatedMessage(UINT message) {
@@ -148,7 +184,7 @@ bool IsTaskbarCreatedMessage(UINT message) {
 
 void OnTrayCallback(HWND window, WPARAM wParam, LPARAM lParam) {
     // Version 4 sends the event in the low word, and the icon's place.
-    bool const placed = g_trayVersion >= NOTIFYICON_VERSION_4;
+    bool const placed = g_trayShell.version >= NOTIFYICON_VERSION_4;
     switch (IntentOf(placed ? LOWORD(lParam) : static_cast<UINT>(lParam))) {
     case TrayIntent::Toggle:
         if (IsWindowVisible(window)) ShowWindow(window, SW_HIDE);

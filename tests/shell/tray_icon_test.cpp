@@ -73,6 +73,7 @@ TEST_F(TrayTest, EachReadingShowsItsLevelIcon) {
         {"countdown with nothing left", "0 1", 1, 1, 0, TrayLevel::Empty, IDI_APP},
     };
     AddTrayIcon(window);
+    HICON shown = ResourceIcon(IDI_APP);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         g_calibration.calibrationActive = static_cast<std::uint8_t>(c.active);
@@ -83,7 +84,9 @@ TEST_F(TrayTest, EachReadingShowsItsLevelIcon) {
         UpdateTrayIcon();
         EXPECT_EQ(g_trayRecord.hIcon, IconForLevel(c.level));
         EXPECT_EQ(g_trayRecord.hIcon, ResourceIcon(c.icon));
-        EXPECT_EQ(tray.Messages(), std::vector<DWORD>{NIM_MODIFY});
+        // The shell hears of a new picture only.
+        EXPECT_EQ(tray.Messages(), shown == g_trayRecord.hIcon ? std::vector<DWORD>{} : std::vector<DWORD>{NIM_MODIFY});
+        shown = g_trayRecord.hIcon;
         if (!tray.calls.empty()) {
             EXPECT_EQ(tray.calls[0].owner, window);
         }
@@ -168,22 +171,39 @@ TEST_F(TrayTest, NewTaskBarGetsTheIconBackAsItLastWas) {
     EXPECT_EQ(tray.calls[0].callbackMessage, 1025u);
     EXPECT_EQ(tray.calls[0].tip, "Corvane " CORVANE_VERSION);
     EXPECT_EQ(g_trayRecord.hIcon, ResourceIcon(IDI_LEVEL_MEDIUM));
+    tray.calls.clear();
+    UpdateTrayIcon();
+    EXPECT_TRUE(tray.calls.empty()) << "added once, as it was";
 }
 
-// At logon the shell can refuse the add, and no TaskbarCreated follows: the
-// ticks add the same record again, and once it is there a tick is one modify.
-TEST_F(TrayTest, RefusedIconIsAddedAgainByTheTicks) {
+// The ticks tell the shell only what changed: a new picture, or the icon
+// again where the shell does not show it. At logon the shell can refuse the
+// add; it can lose the icon, so that a modify fails; and it can fail an add
+// that it carries out after all, and then refuse it as already there.
+TEST_F(TrayTest, TicksTellTheShellOnlyWhatChanged) {
+    using Calls = std::vector<DWORD>;
+    auto ticks = [&](const char* reading, int count) {
+        WritePowerScript(reading);
+        tray.calls.clear();
+        for (int i = 0; i < count; ++i) SendMessageA(window, WM_TIMER, POLL_TIMER_ID, 0);
+        return tray.Messages();
+    };
     tray.addsToRefuse = 2;
     AddTrayIcon(window);
-    WritePowerScript("1 100");
-    std::vector<DWORD> const ticks[] = {
-        {NIM_MODIFY, NIM_ADD}, {NIM_MODIFY, NIM_ADD, NIM_SETVERSION}, {NIM_MODIFY}, {NIM_MODIFY}};
-    for (const std::vector<DWORD>& calls : ticks) {
-        tray.calls.clear();
-        SendMessageA(window, WM_TIMER, POLL_TIMER_ID, 0);
-        ASSERT_EQ(tray.Messages(), calls);
-        EXPECT_EQ(tray.calls[0].tip, "Corvane " CORVANE_VERSION);
-    }
+    EXPECT_EQ(ticks("1 100", 1), (Calls{NIM_ADD, NIM_MODIFY})) << "refused again, and not there either";
+    EXPECT_EQ(ticks("1 100", 1), (Calls{NIM_ADD, NIM_SETVERSION}));
+    EXPECT_EQ(tray.calls[0].tip, "Corvane " CORVANE_VERSION);
+    EXPECT_EQ(ticks("1 100", 20), Calls{});
+    EXPECT_EQ(ticks("fail", 5), Calls{});
+    EXPECT_EQ(ticks("0 95", 20), Calls{NIM_MODIFY});
+    tray.showsIcon = false;
+    EXPECT_EQ(ticks("1 100", 1), (Calls{NIM_MODIFY, NIM_ADD, NIM_SETVERSION})) << "lost";
+    tray.showsIcon = false;
+    tray.addsToRefuse = 1;
+    RestoreTrayIcon();
+    tray.showsIcon = true;
+    EXPECT_EQ(ticks("1 100", 1), (Calls{NIM_ADD, NIM_MODIFY, NIM_SETVERSION})) << "there after all";
+    EXPECT_EQ(ticks("1 100", 3), Calls{});
 }
 
 TEST_F(TrayTest, LeftButtonDownTogglesTheWindowOtherClicksDoNothing) {
