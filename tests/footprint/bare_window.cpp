@@ -1,7 +1,8 @@
 // The baselines Corvane is measured against, built with the same flags: a
 // hidden window with a message loop and a five-second timer doing nothing
 // else; and, built with BARE_TRAY_ICON, the same window with a tray icon,
-// added once and sent again on every tick as Corvane must.
+// added once and sent again on every tick, as a tray program that does not
+// track what the shell shows must.
 #include <windows.h>
 #include <shellapi.h>
 
