@@ -12,6 +12,8 @@
 #include "status_drawing.h"
 #include "tray_icon.h"
 
+#include <oleacc.h>
+
 #include <cstdio>
 
 namespace {
@@ -32,6 +34,26 @@ protected:
                                  << " (" << times << " times)";
     }
 };
+
+// The bytes in use in the process heap, where each request's object lives.
+long HeapBytesInUse() {
+    long bytes = 0;
+    PROCESS_HEAP_ENTRY entry = {};
+    while (HeapWalk(GetProcessHeap(), &entry)) bytes += (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) ? long(entry.cbData) : 0;
+    return bytes;
+}
+
+// A bare window that hands out the system's own client object, as Microsoft documents.
+LRESULT CALLBACK StandardServer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    IUnknown* standard = nullptr;
+    if (message != WM_GETOBJECT ||
+        FAILED(CreateStdAccessibleObject(window, OBJID_CLIENT, IID_IUnknown, reinterpret_cast<void**>(&standard)))) {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    LRESULT const reference = LresultFromObject(IID_IAccessible, wParam, standard);
+    standard->Release();
+    return reference;
+}
 
 void SetPaintState(int i) {
     g_calibration.calibrationActive = static_cast<std::uint8_t>(i % 2);
@@ -103,6 +125,27 @@ TEST_F(NoLeakTest, AboutBoxesAndNotices) {
     });
     EXPECT_EQ(driver.dialogs.size(), 2u * (60u + WARM_UP));
     EXPECT_EQ(driver.forcedCloses, 0);
+}
+
+// A screen reader asking for the client object a thousand times: each
+// object goes with the client's last reference, and its memory with it.
+TEST_F(NoLeakTest, AThousandScreenReaderRequests) {
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    HWND bare = CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    SetWindowLongPtrA(bare, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StandardServer));
+    long growth[2] = {};
+    for (HWND asked : {bare, window}) {
+        for (int i = -WARM_UP; i < 1000; ++i) {
+            if (i == 0) growth[asked == window] = -HeapBytesInUse();
+            IAccessible* object = nullptr;
+            AccessibleObjectFromWindow(asked, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object));
+            if (object) object->Release();
+        }
+        growth[asked == window] += HeapBytesInUse();
+    }
+    EXPECT_LE(growth[1], growth[0] + 4096) << "bytes, against the bare window's " << growth[0];
+    DestroyWindow(bare);
+    CoUninitialize();
 }
 
 }  // namespace
