@@ -73,8 +73,10 @@ VIAddVersionKey "FileDescription" "Corvane ${VERSION} installer"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
-; Signed as makensis writes it, when the release is signed.
-!uninstfinalize '"${SIGN}" "%1"'
+; Signed as makensis writes it, when the release is signed. A signer that
+; fails, as when the time-stamp server does not answer, fails the build:
+; without "= 0" makensis would carry on and pack the unsigned uninstaller.
+!uninstfinalize '"${SIGN}" "%1"' = 0
 
 !insertmacro DEFINE_CLOSE_RUNNING_CORVANE ""
 !insertmacro DEFINE_CLOSE_RUNNING_CORVANE "un."

@@ -30,18 +30,22 @@ program="$build/corvane.exe"
 installer="$build/corvane-$version-install.exe"
 package="$build/corvane-$version.zip"
 sbom="$build/corvane-$version.spdx.json"
+outputs=("$program" "$installer" "$package" "$sbom" "$build/SHA256SUMS" "$build/winget")
+# A build that stops half-way leaves no release: neither an older one nor
+# a part of this one.
+rm -rf "${outputs[@]}"
+trap 'rm -rf "${outputs[@]}"' EXIT
 cp "$build/shell/corvane.exe" "$program"
 "$sign" "$program"
 "$source_dir/scripts/make-installer.sh" "$build" "$program" "$installer"
 "$sign" "$installer"
-rm -f "$package"
 "$source_dir/scripts/reproducible-zip.py" "$package" "$program" \
     "$build/package/README.txt" "$build/package/LICENSE.txt" "$build/package/THIRD-PARTY-NOTICES.txt"
 "$source_dir/scripts/make-sbom.py" "$release" "$download_url" "$program" "$installer" "$package" >"$sbom"
 (cd "$build" && sha256sum "$(basename "$program")" "$(basename "$installer")" "$(basename "$package")" \
     "$(basename "$sbom")" >SHA256SUMS)
-rm -rf "$build/winget"
 "$source_dir/scripts/make-winget-manifests.py" "$release" "$download_url" "$installer" "$build/winget"
+trap - EXIT
 
 if [ -n "${CORVANE_SIGNING_PKCS11_KEY:-}" ]; then
     echo "Signed with the key on the PKCS#11 token."

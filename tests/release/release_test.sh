@@ -4,7 +4,8 @@
 # - two clones in folders of different lengths, built one after the other
 #   with different umasks, give the same bytes, the bill of materials and
 #   the winget manifests included, and SHA256SUMS matches them;
-# - signing stops without a time-stamp server unless a test allows it;
+# - signing stops without a time-stamp server unless a test allows it, and
+#   a signer that fails on the uninstaller stops the release;
 # - signed with a throwaway self-signed certificate whose key is on a
 #   SoftHSM2 token (PKCS#11), the program verifies, is the unsigned build
 #   byte for byte once the signature is removed, and imports only KnownDLLs
@@ -90,6 +91,16 @@ if "$work/a/scripts/sign.sh" "$unsigned/corvane.exe" 2>"$work/refused.txt" ||
     exit 1
 fi
 export CORVANE_SIGNING_WITHOUT_TIMESTAMP_FOR_TESTS=1
+# A signer that fails on the uninstaller alone, makensis's temporary file,
+# stops the release with its message, and leaves none.
+printf '#!/bin/sh\ncase "$1" in *.dll|*.exe) exit 0;; esac\necho "no answer from the time-stamp server" >&2\nexit 1\n' \
+    >"$work/a/scripts/sign.sh"
+if make -s -C "$work/a" package 2>"$work/refused.txt" || ! grep -q "no answer from the" "$work/refused.txt" ||
+    [ -n "$(cd "$first" && ls -d "${artifacts[@]}" winget 2>/dev/null)" ]; then
+    echo "a failed signing of the uninstaller did not stop the release" >&2
+    exit 1
+fi
+git -C "$work/a" checkout -q scripts/sign.sh
 download_url=https://downloads.test/corvane
 CORVANE_DOWNLOAD_URL=$download_url make -s -C "$work/a" package
 
