@@ -20,7 +20,7 @@ namespace {
 
 char const kEntryKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Corvane";
 // What the installer and the uninstaller exit with when they give up.
-int const kCorvaneStillRunning = 2;
+int const kCorvaneStillRunning = 10;
 int const kFileNotWritten = 3;
 int const kDowngradeRefused = 4;
 

@@ -129,7 +129,7 @@ python3 -c 'import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).read("cor
 (cd "$first" && sha256sum --check --quiet SHA256SUMS)
 echo "The signatures verify, the plug-ins' too; the program and the installer are the unsigned builds with a signature added."
 python3 "$tests/check_sbom.py" "$first" "$version"
-python3 "$tests/check_winget_manifests.py" "$first/winget" "$first/SHA256SUMS" "$download_url"
+python3 "$tests/check_winget_manifests.py" "$first/winget" "$first/SHA256SUMS" "$download_url" "$work/a/README.md"
 
 echo "== The build under test, signed with the same key from a PKCS#12 file, under Wine"
 unset CORVANE_SIGNING_PKCS11_KEY
