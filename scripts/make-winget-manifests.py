@@ -65,6 +65,10 @@ write(f"{IDENTIFIER}.yaml", "version", {"DefaultLocale": LOCALE})
 write(f"{IDENTIFIER}.installer.yaml", "installer", {
     "InstallerType": "nullsoft",
     "Scope": "user",
+    # From an administrator's terminal winget would otherwise run it elevated:
+    # it would install into the administrator's profile and start Corvane
+    # elevated, out of reach of the next upgrade's request to end.
+    "ElevationRequirement": "elevationProhibited",
     "InstallModes": ["interactive", "silent", "silentWithProgress"],
     "InstallerSwitches": {"Silent": "/S", "SilentWithProgress": "/S"},
     "UpgradeBehavior": "install",
@@ -86,5 +90,10 @@ write(f"{IDENTIFIER}.locale.{LOCALE}.yaml", "defaultLocale", {
     "Copyright": release["copyright"],
     "ShortDescription": "A battery monitor for laptops whose Windows battery figure reaches 1% with half "
                         "the charge still left: it shows the real charge and warns before the end.",
+    "Description": "Corvane installs for the current user alone, without elevation, into "
+                   "%LOCALAPPDATA%\\Programs\\Corvane, with shortcuts in the Start menu and the Startup "
+                   "folder. A silent first install does not start it: it starts at the next sign-in, or from "
+                   "the Start menu now. An upgrade ends a running Corvane, keeps its state and the Start "
+                   "with Windows choice, and starts it again.",
     "Moniker": "corvane",
 })

@@ -49,12 +49,14 @@ FIELDS = {
     "defaultLocale": {
         "PackageLocale": (True, LOCALE), "Publisher": (True, text(least=2, most=256)),
         "PackageName": (True, text(least=2, most=256)), "License": (True, text(least=3, most=512)),
-        "ShortDescription": (True, text(least=3, most=256)), "Copyright": (False, text(least=3, most=512)),
+        "ShortDescription": (True, text(least=3, most=256)), "Description": (False, text(least=3, most=10000)),
+        "Copyright": (False, text(least=3, most=512)),
         "Moniker": (False, text(most=40)), "ManifestType": (True, one_of("defaultLocale"))},
     "installer": {
         "InstallerType": (False, one_of(*"msix msi appx exe zip inno nullsoft wix burn pwa portable "
                                          "advinstExe advinstMsi".split())),
         "Scope": (False, one_of("user", "machine")),
+        "ElevationRequirement": (False, one_of("elevationRequired", "elevationProhibited", "elevatesSelf")),
         "InstallModes": (False, items(one_of("interactive", "silent", "silentWithProgress"), 3)),
         "InstallerSwitches": (False, record({name: (False, text(most=512)) for name in (
             "Silent", "SilentWithProgress", "Interactive", "InstallLocation", "Log", "Upgrade", "Repair")})),
@@ -104,6 +106,9 @@ found.update({"Silent": installer["InstallerSwitches"].get("Silent"), "Architect
 wanted = {"InstallerType": "nullsoft", "Scope": "user", "UpgradeBehavior": "install", "ProductCode": "Corvane",
           "Silent": "/S", "Architecture": "x86", "License": "MIT", "Publisher": "Corvane"}
 problems += [f"{key} is {found[key]!r}, not {value!r}" for key, value in wanted.items() if found[key] != value]
+# Unless told otherwise, winget runs an installer elevated from an administrator's terminal.
+if installer.get("Scope") == "user" and installer.get("ElevationRequirement") != "elevationProhibited":
+    problems.append("a per-user installer that winget may elevate")
 # 2 is NSIS's own, for an installer that failed to start too: it can mean nothing else.
 codes = {code["InstallerReturnCode"] for code in installer["ExpectedReturnCodes"]}
 explained = {int(code) for code in re.findall(r"^\| (\d+) \|", open(readme_path).read(), re.M)}
