@@ -15,7 +15,7 @@ packages_for() {
         wine-i686) echo "wine32:i386" ;;
         wine-x86_64) ;;
         package) echo "git nsis osslsigncode openssl libengine-pkcs11-openssl" ;;
-        release-test) echo "softhsm2 p7zip-full python3-yaml" ;;
+        release-test) echo "softhsm2 p7zip-full python3-yaml binutils" ;;
         run)     echo "imagemagick" ;;
         bench)   echo "libbenchmark-dev" ;;
         fuzz)    echo "clang libclang-rt-14-dev" ;;

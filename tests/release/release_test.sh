@@ -19,8 +19,8 @@
 #   corvane-driver.exe), signed alike, starts under Wine, and an installer
 #   from the same script around it, with that build's NSIS_TARGET stub,
 #   installs it with a signed uninstaller, which uninstalls. On the i686
-#   build that is the release's own program; where Wine runs the x86_64
-#   build, the i686 release is built and checked above but not run.
+#   build that is the release's own installer, byte for byte; where Wine
+#   runs the x86_64 build, the release is checked above, not run.
 # Usage: release_test.sh SOURCE_DIR WORK_DIR VERSION PROGRAM DRIVER NSIS_TARGET
 #   (WINEPREFIX set)
 set -euo pipefail
@@ -138,16 +138,19 @@ tested="$work/tested"
 mkdir "$tested"
 cp "$program_under_test" "$tested/corvane.exe"
 "$work/a/scripts/sign.sh" "$tested/corvane.exe"
-if cmp -s "$tested/corvane.exe" "$first/corvane.exe"; then
-    echo "It is the signed release's program byte for byte."
-else
-    echo "It is not the release's i686 program: that was built and checked above, not run."
-fi
 "$work/a/scripts/make-installer.sh" "$first" "$tested/corvane.exe" "$tested/install.exe" "$nsis_target"
 "$work/a/scripts/sign.sh" "$tested/install.exe"
 unset CORVANE_SIGNING_PKCS12 CORVANE_SIGNING_PASSWORD CORVANE_SIGNING_WITHOUT_TIMESTAMP_FOR_TESTS
 verify "$tested/corvane.exe"
 verify "$tested/install.exe"
+# Built for the release's processor, its installer, with the stub its toolchain names, is the release's.
+pe_format() { objdump -f "$1" | sed -n 's/.*file format //p'; }
+if [ "$(pe_format "$tested/corvane.exe")" = "$(pe_format "$first/corvane.exe")" ]; then
+    cmp "$tested/install.exe" "$first/corvane-$version-install.exe"
+    echo "It is the signed release's program, in the release's installer byte for byte."
+else
+    echo "It is not the release's i686 program: that was built and checked above, not run."
+fi
 
 # It starts: its status window comes up, and Exit ends it.
 use_wine_prefix "$WINEPREFIX"
@@ -171,7 +174,7 @@ cmp "$installed/corvane.exe" "$tested/corvane.exe"
 verify "$installed/uninstall.exe"
 # The winget manifest's product code is the key of the uninstall entry.
 product_code=$(sed -n 's/^ProductCode: "\(.*\)"$/\1/p' "$first/winget/Corvane.Corvane.installer.yaml")
-wine reg query "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product_code" >/dev/null
+wine reg query "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\${product_code:?}" >/dev/null
 wine "$installed/uninstall.exe" /S "_?=$(winepath -w "$installed")"
 [ ! -e "$installed/corvane.exe" ] || { echo "the signed uninstaller left the program" >&2; exit 1; }
 echo "The signed installer installs the signed program with a signed uninstaller, under the winget manifest's product code, and the uninstaller uninstalls."
