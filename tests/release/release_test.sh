@@ -18,9 +18,9 @@
 # - the Windows build under test (PROGRAM and DRIVER, its corvane.exe and
 #   corvane-driver.exe), signed alike, starts under Wine, and an installer
 #   from the same script around it, with that build's NSIS_TARGET stub,
-#   installs it with a signed uninstaller, which uninstalls. On the i686
-#   build that is the release's own installer, byte for byte; where Wine
-#   runs the x86_64 build, the release is checked above, not run.
+#   installs it with a signed uninstaller, which uninstalls, folder and all.
+#   On the i686 build that is the release's own installer, byte for byte;
+#   where Wine runs the x86_64 build, the release is checked above, not run.
 # Usage: release_test.sh SOURCE_DIR WORK_DIR VERSION PROGRAM DRIVER NSIS_TARGET
 #   (WINEPREFIX set)
 set -euo pipefail
@@ -176,5 +176,7 @@ verify "$installed/uninstall.exe"
 product_code=$(sed -n 's/^ProductCode: "\(.*\)"$/\1/p' "$first/winget/Corvane.Corvane.installer.yaml")
 wine reg query "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\${product_code:?}" >/dev/null
 wine "$installed/uninstall.exe" /S "_?=$(winepath -w "$installed")"
-[ ! -e "$installed/corvane.exe" ] || { echo "the signed uninstaller left the program" >&2; exit 1; }
+# The folder goes last, once the uninstaller that ran from it has ended.
+for _ in $(seq 100); do [ -e "$installed" ] || break; sleep 0.1; done
+[ ! -e "$installed" ] || { echo "the signed uninstaller left $installed: $(ls -A "$installed")" >&2; exit 1; }
 echo "The signed installer installs the signed program with a signed uninstaller, under the winget manifest's product code, and the uninstaller uninstalls."
