@@ -2,8 +2,8 @@
 """Checks the winget manifests that make package writes against the rules
 of winget's published manifest schema, version 1.10 (required fields,
 patterns and enumerations, as its documentation states them), then against
-the release: the installer's hash in SHA256SUMS, its address, and what
-winget relies on: exit codes that the README explains.
+the release: the installer's hash in SHA256SUMS, its address, its date
+(SOURCE_DATE_EPOCH's), and exit codes that the README explains.
 Usage: check_winget_manifests.py WINGET_DIR SHA256SUMS DOWNLOAD_URL README"""
 import datetime
 import os
@@ -100,12 +100,9 @@ if {(m["PackageIdentifier"], m["PackageVersion"]) for _, m in manifests.values()
 # What this release promises winget.
 download = installer["Installers"][0]
 sums = dict(reversed(line.split()) for line in open(sums_path))
-found = {key: installer.get(key) for key in ("InstallerType", "Scope", "UpgradeBehavior", "ProductCode")}
-found.update({"Silent": installer["InstallerSwitches"].get("Silent"), "Architecture": download["Architecture"],
-              "License": locale.get("License"), "Publisher": locale.get("Publisher")})
-wanted = {"InstallerType": "nullsoft", "Scope": "user", "UpgradeBehavior": "install", "ProductCode": "Corvane",
-          "Silent": "/S", "Architecture": "x86", "License": "MIT", "Publisher": "Corvane"}
-problems += [f"{key} is {found[key]!r}, not {value!r}" for key, value in wanted.items() if found[key] != value]
+released = datetime.datetime.fromtimestamp(int(os.environ["SOURCE_DATE_EPOCH"]), datetime.timezone.utc).date()
+if installer.get("ReleaseDate") != released.isoformat():
+    problems.append(f"the release date {installer.get('ReleaseDate')} is not SOURCE_DATE_EPOCH's, {released}")
 # Unless told otherwise, winget runs an installer elevated from an administrator's terminal.
 if installer.get("Scope") == "user" and installer.get("ElevationRequirement") != "elevationProhibited":
     problems.append("a per-user installer that winget may elevate")

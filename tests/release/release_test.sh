@@ -13,8 +13,8 @@
 #   build around the signed program with only its signature added; the
 #   plug-ins 7z extracts from it verify; the bill of materials names its
 #   files with their hashes and what they are built from, and the winget
-#   manifests follow winget's schema, with the installer's hash and the
-#   download address given;
+#   manifests follow winget's schema, with the installer's hash, the
+#   download address and SOURCE_DATE_EPOCH's day (one long past) given;
 # - the Windows build under test (PROGRAM and DRIVER, its corvane.exe and
 #   corvane-driver.exe), signed alike, starts under Wine, and an installer
 #   from the same script around it, with that build's NSIS_TARGET stub,
@@ -102,6 +102,8 @@ if make -s -C "$work/a" package 2>"$work/refused.txt" || ! grep -q "no answer fr
 fi
 git -C "$work/a" checkout -q scripts/sign.sh
 download_url=https://downloads.test/corvane
+# A day long past, so that a date taken from the clock cannot pass for it.
+export SOURCE_DATE_EPOCH=1000000000
 CORVANE_DOWNLOAD_URL=$download_url make -s -C "$work/a" package
 
 verify() {
@@ -119,8 +121,6 @@ verify "$first/corvane-$version-install.exe"
 for plugin in "$work/unpacked/\$PLUGINSDIR/"*.dll; do
     verify "$plugin"
 done
-export SOURCE_DATE_EPOCH
-SOURCE_DATE_EPOCH=$(git -C "$work/a" log -1 --format=%ct)
 "$work/a/scripts/make-installer.sh" "$first" "$first/corvane.exe" "$work/install.exe"
 "$work/a/scripts/sign.sh" "$work/install.exe"
 cmp "$work/install.exe" "$first/corvane-$version-install.exe"
@@ -128,7 +128,7 @@ python3 -c 'import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).read("cor
     "$first/corvane-$version.zip" "$first/corvane.exe" || { echo "the zip does not hold the signed program" >&2; exit 1; }
 (cd "$first" && sha256sum --check --quiet SHA256SUMS)
 echo "The signatures verify, the plug-ins' too; the program and the installer are the unsigned builds with a signature added."
-python3 "$tests/check_sbom.py" "$first" "$version"
+python3 "$tests/check_sbom.py" "$first" "$version" "$download_url"
 python3 "$tests/check_winget_manifests.py" "$first/winget" "$first/SHA256SUMS" "$download_url" "$work/a/README.md"
 
 echo "== The build under test, signed with the same key from a PKCS#12 file, under Wine"
