@@ -11,9 +11,8 @@
 
 namespace {
 
-// The system DLLs that the program, or Wine on its behalf, would load by
-// name. Windows loads more (dwmapi, comctl32, msimg32, winmmbase, oleaccrc),
-// but Wine never asks for those, so a planted copy could not show a fault here.
+// The system DLLs that the program, or Wine on its behalf, would load by name;
+// Windows asks for more, but a name Wine never asks for could show no fault.
 const char* const kPlantedNames[] = {"winmm", "uxtheme", "oleacc"};
 // Wine prefers its own builtin DLLs, where Windows takes the first file it
 // finds; this makes Wine take a native file first for these names, in the

@@ -35,14 +35,6 @@ protected:
     }
 };
 
-// The bytes in use in the process heap, where each request's object lives.
-long HeapBytesInUse() {
-    long bytes = 0;
-    PROCESS_HEAP_ENTRY entry = {};
-    while (HeapWalk(GetProcessHeap(), &entry)) bytes += (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) ? long(entry.cbData) : 0;
-    return bytes;
-}
-
 // A bare window that hands out the system's own client object, as Microsoft documents.
 LRESULT CALLBACK StandardServer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     IUnknown* standard = nullptr;
@@ -133,15 +125,21 @@ TEST_F(NoLeakTest, AThousandScreenReaderRequests) {
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
     HWND bare = CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     SetWindowLongPtrA(bare, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StandardServer));
+    auto heapInUse = [] {  // the process heap's, where each request's object lives
+        long bytes = 0;
+        PROCESS_HEAP_ENTRY entry = {};
+        while (HeapWalk(GetProcessHeap(), &entry)) bytes += (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) ? long(entry.cbData) : 0;
+        return bytes;
+    };
     long growth[2] = {};
     for (HWND asked : {bare, window}) {
         for (int i = -WARM_UP; i < 1000; ++i) {
-            if (i == 0) growth[asked == window] = -HeapBytesInUse();
+            if (i == 0) growth[asked == window] = -heapInUse();
             IAccessible* object = nullptr;
             AccessibleObjectFromWindow(asked, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object));
             if (object) object->Release();
         }
-        growth[asked == window] += HeapBytesInUse();
+        growth[asked == window] += heapInUse();
     }
     EXPECT_LE(growth[1], growth[0] + 4096) << "bytes, against the bare window's " << growth[0];
     DestroyWindow(bare);
