@@ -30,10 +30,10 @@ HICON g_levelExternal;
 UINT g_taskbarCreatedMessage;
 
 // What the shell holds of the icon, so that it is told only what changed.
+// While it shows the icon, its picture is the record's.
 struct TrayShell {
-    bool showsIcon;   // it accepted the last add or modify
-    HICON shownIcon;  // the picture that call gave it
-    UINT version;     // the callback version it agreed to: 0, 3 or 4
+    bool showsIcon;  // it accepted the last add or modify
+    UINT version;    // the callback version it agreed to: 0, 3 or 4
 };
 TrayShell g_trayShell;
 
@@ -69,24 +69,21 @@ UINT AskForKeyboardVersion() {
 
 // The one place that talks to the shell about the icon: from what the shell
 // holds and the picture wanted, the call to make, if any. A new shell, at
-// start or after TaskbarCreated, holds nothing and is asked at once; a tick
-// leaves a shell that cannot answer to a later tick.
+// start or after TaskbarCreated, is asked at once; a tick leaves a shell
+// that cannot answer to a later tick.
 void ShowInTray(HICON picture, bool shellIsNew) {
-    g_trayRecord.hIcon = picture;
     bool const shown = g_trayShell.showsIcon && !shellIsNew;
-    if (shown && picture == g_trayShell.shownIcon) return;
-    bool accepted = shown && Shell_NotifyIconA(NIM_MODIFY, &g_trayRecord);
-    if (!accepted && (shellIsNew || ShellAnswers())) {
-        accepted = Shell_NotifyIconA(NIM_ADD, &g_trayRecord);
-        // A busy Explorer can fail an add that it then carries out after all,
-        // and refuse every later one: the icon is there, and a modify updates it.
-        if (!accepted && !shown && !shellIsNew && ShellAnswers()) {
-            accepted = Shell_NotifyIconA(NIM_MODIFY, &g_trayRecord);
-        }
-        if (accepted) g_trayShell.version = AskForKeyboardVersion();
+    if (shown && picture == g_trayRecord.hIcon) return;
+    g_trayRecord.hIcon = picture;
+    if (shown && Shell_NotifyIconA(NIM_MODIFY, &g_trayRecord)) return;
+    g_trayShell.showsIcon = false;
+    if (!shellIsNew && !ShellAnswers()) return;
+    // A busy Explorer can fail an add that it carries out after all, and then
+    // refuse it as already there: a modify brings that icon up to date.
+    if (Shell_NotifyIconA(NIM_ADD, &g_trayRecord) ||
+        (!shown && ShellAnswers() && Shell_NotifyIconA(NIM_MODIFY, &g_trayRecord))) {
+        g_trayShell = {true, AskForKeyboardVersion()};
     }
-    g_trayShell.showsIcon = accepted;
-    g_trayShell.shownIcon = picture;
 }
 
 // An elevated Corvane would not hear TaskbarCreated from an Explorer without
