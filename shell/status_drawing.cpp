@@ -52,6 +52,7 @@ struct BarPaints {
     HBRUSH active;
     HBRUSH inactive;
     HBRUSH system;
+    HBRUSH divider;  // between the halves, where their fills could merge; or none
     COLORREF separator;
 };
 
@@ -61,10 +62,14 @@ BarPaints PaintsForTheTheme(COLORREF ink) {
     HIGHCONTRASTA contrast = {sizeof(contrast)};
     if (SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
         (contrast.dwFlags & HCF_HIGHCONTRASTON)) {
+        // Both halves fill with the highlight, so a line in the text colour
+        // keeps a full reserve apart from the system's figure.
         HBRUSH const filled = GetSysColorBrush(COLOR_HIGHLIGHT);
-        return {GetSysColorBrush(COLOR_WINDOW), filled, GetSysColorBrush(COLOR_GRAYTEXT), filled, ink};
+        return {GetSysColorBrush(COLOR_WINDOW), filled, GetSysColorBrush(COLOR_GRAYTEXT), filled,
+                GetSysColorBrush(COLOR_WINDOWTEXT), ink};
     }
-    return {g_backgroundBrush.brush, g_activeBrush.brush, g_inactiveBrush.brush, g_systemBrush.brush, LIGHT_GREY};
+    return {g_backgroundBrush.brush, g_activeBrush.brush, g_inactiveBrush.brush, g_systemBrush.brush, nullptr,
+            LIGHT_GREY};
 }
 
 }  // namespace
@@ -103,10 +108,9 @@ void PaintStatusWindow(HDC dc, HWND window) {
     FillArea(dc, BAR_LEFT, BAR_TOP, right, bottom, paints.empty);
     HBRUSH reserve = g_calibration.calibrationActive ? paints.active : paints.inactive;
     FillArea(dc, BAR_LEFT, BAR_TOP, BAR_LEFT + bar.reserveWidth, bottom, reserve);
-    if (bar.systemWidth > 1) {
-        int const systemLeft = BAR_LEFT + bar.systemOffset;
-        FillArea(dc, systemLeft, BAR_TOP, systemLeft + bar.systemWidth, bottom, paints.system);
-    }
+    int const systemLeft = BAR_LEFT + bar.systemOffset;
+    if (bar.systemWidth > 1) FillArea(dc, systemLeft, BAR_TOP, systemLeft + bar.systemWidth, bottom, paints.system);
+    if (paints.divider) FillArea(dc, systemLeft - 1, BAR_TOP, systemLeft, bottom, paints.divider);
 
     // Without a single-line flag the line feed starts a second line, and the
     // text starts at the rectangle's top.

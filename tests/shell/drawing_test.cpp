@@ -456,10 +456,11 @@ TEST_F(DrawingTest, HighContrastThemeColoursEverything) {
 
     int const width = BarWidthOf(window), half = width / 2, filled = half * 60 / 100;
     EXPECT_EQ(inactive.Runs(FRAME_TOP_ROW, BAR_X - 1, width + 2), ExpectedRow().Add(WHITE, width + 2).Text());
+    // A line in the text colour keeps the halves apart where both fill with the highlight.
     EXPECT_EQ(inactive.Runs(BAR_FIRST_ROW, BAR_X, width),
-              ExpectedRow().Add(GREEN, half).Add(CYAN, filled).Add(BLACK, width - half - filled).Text());
+              ExpectedRow().Add(GREEN, half - 1).Add(WHITE, 1).Add(CYAN, filled).Add(BLACK, width - half - filled).Text());
     EXPECT_EQ(active.Runs(BAR_LAST_ROW, BAR_X, width),
-              ExpectedRow().Add(CYAN, half + filled).Add(BLACK, width - half - filled).Text());
+              ExpectedRow().Add(CYAN, half - 1).Add(WHITE, 1).Add(CYAN, filled).Add(BLACK, width - half - filled).Text());
     EXPECT_EQ(inactive.Runs(SEPARATOR_ROW, BAR_X, width), ExpectedRow().Add(WHITE, width).Text());
     EXPECT_GT(inactive.InkIn(0, HEADLINE_TOP, inactive.Width(), STATUS_TOP), 50) << "the headline";
 }
