@@ -45,6 +45,12 @@ void OnCommand(HWND window, WORD command) {
     }
 }
 
+// Escape closes the window for a keyboard user, as the caption's button does.
+void OnEscape(HWND window) {
+    ShowWindow(window, SW_HIDE);
+    ReturnKeyboardToTray();
+}
+
 void OnPollTimer(HWND window) {
     PowerTick(g_host, window);
     // Exit may have destroyed the window while this tick waited in a notice or
@@ -111,11 +117,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DESTROY:       OnDestroy(window); return 0;
     case WM_PAINT:         OnPaint(window); return 0;
     case WM_CLOSE:         ShowWindow(window, SW_HIDE); return 0;
-    // Escape closes it for a keyboard user, as the caption's button does.
-    case WM_KEYDOWN:       if (wParam == VK_ESCAPE) ShowWindow(window, SW_HIDE); return 0;
+    case WM_KEYDOWN:       if (wParam == VK_ESCAPE) OnEscape(window); return 0;
     case WM_COMMAND:       OnCommand(window, LOWORD(wParam)); return 0;
     case WM_TIMER:         if (wParam == POLL_TIMER_ID) OnPollTimer(window); return 0;
-    case WM_TRAY_CALLBACK: OnTrayCallback(window, wParam, lParam); return 0;
+    case WM_TRAY_CALLBACK: OnTrayCallback(window, lParam); return 0;
     case WM_GETOBJECT:     return AnswerAccessibilityRequest(window, wParam, lParam);
     default:               return DefWindowProcA(window, message, wParam, lParam);
     }

@@ -5,8 +5,6 @@
 #include "resource.h"
 #include "system_library.h"
 
-#include <windowsx.h>
-
 #include <cstring>
 
 NOTIFYICONDATAA g_trayRecord;
@@ -33,12 +31,25 @@ UINT g_taskbarCreatedMessage;
 // While it shows the icon, its picture is the record's.
 struct TrayShell {
     bool showsIcon;  // it accepted the last add or modify
-    UINT version;    // the callback version it agreed to: 0, 3 or 4
+    bool keys;       // it agreed to the version that reports the keys
 };
 TrayShell g_trayShell;
 
-// The event before the one being handled: see IntentOf.
-UINT g_lastTrayEvent;
+// A right click: its press opens the menu, and the shell may end it with a
+// WM_CONTEXTMENU, while the menu is open or just after it closed, or never,
+// when the open menu took the button's release. Until that message, with
+// only pointer moves between, and for a double-click time after the press,
+// the release or the menu's end, a WM_CONTEXTMENU ends the click: it is not
+// the menu key.
+struct RightClick {
+    bool unfinished;
+    DWORD since;
+};
+RightClick g_rightClick;
+
+bool g_menuOpen;
+// Whether the last key or click the open menu read was Escape.
+bool g_menuEscaped;
 
 typedef BOOL(WINAPI* ChangeWindowMessageFilterExFunction)(HWND window, UINT message, DWORD action,
                                                           void* status);
@@ -50,21 +61,19 @@ bool ShellAnswers() {
     return taskbar && !IsHungAppWindow(taskbar);
 }
 
-// With a version agreed, the shell reports Enter and Space on the icon as
-// NIN_KEYSELECT and the menu key as WM_CONTEXTMENU; without one it turns
-// them into a right click. Version 4 also says where the icon is; shells
-// before Vista know only 3. The number needs a later record layout, for
+// With version 3 the shell reports Enter and Space on the icon as
+// NIN_KEYSELECT and the menu key as WM_CONTEXTMENU; without it, it turns them
+// into a right click. Version 4 would hide the hover tip unless every call
+// carried NIF_SHOWTIP in a later record layout, and would report where the
+// icon is in the task bar's physical pixels, which Windows does not rescale
+// for this DPI-unaware program. The number needs a later record layout, for
 // this one call.
-UINT AskForKeyboardVersion() {
+bool AskForKeyboardVersion() {
     NOTIFYICONDATAA request = {NOTIFYICONDATAA_V2_SIZE};
-    request.hWnd = g_trayRecord.hWnd;
-    request.uID  = g_trayRecord.uID;
-    UINT const versions[] = {NOTIFYICON_VERSION_4, NOTIFYICON_VERSION};
-    for (UINT version : versions) {
-        request.uVersion = version;
-        if (Shell_NotifyIconA(NIM_SETVERSION, &request)) return version;
-    }
-    return 0;
+    request.hWnd     = g_trayRecord.hWnd;
+    request.uID      = g_trayRecord.uID;
+    request.uVersion = NOTIFYICON_VERSION;
+    return Shell_NotifyIconA(NIM_SETVERSION, &request) != FALSE;
 }
 
 // The one place that talks to the shell about the icon: from what the shell
@@ -95,23 +104,43 @@ void LetTaskbarCreatedThrough(HWND window) {
 }
 
 // What the user meant by an event on the icon.
-enum class TrayIntent { Nothing, Toggle, Show, Menu };
+enum class TrayIntent { Nothing, Toggle, Show, Menu, KeyMenu };
 
 TrayIntent IntentOf(UINT event) {
-    UINT const previous = g_lastTrayEvent;
-    g_lastTrayEvent = event;
-    // Only a shell that agreed to a version reports the keys.
-    bool const keys = g_trayShell.version != 0;
+    // Only a shell that agreed to the version reports the keys.
+    bool const keys = g_trayShell.keys;
     switch (event) {
-    case WM_LBUTTONDOWN: return TrayIntent::Toggle;
+    case WM_LBUTTONDOWN:
+        g_rightClick.unfinished = false;
+        return TrayIntent::Toggle;
     // Enter or Space. Windows may report one Enter twice, so it only shows.
-    case NIN_KEYSELECT:  return keys ? TrayIntent::Show : TrayIntent::Nothing;
-    case WM_RBUTTONDOWN: return TrayIntent::Menu;
-    // The menu key or Shift+F10. Right after the button's release it ends a
-    // right click, whose press has opened the menu already.
-    case WM_CONTEXTMENU: return keys && previous != WM_RBUTTONUP ? TrayIntent::Menu : TrayIntent::Nothing;
-    default:             return TrayIntent::Nothing;
+    case NIN_KEYSELECT:
+        g_rightClick.unfinished = false;
+        return keys ? TrayIntent::Show : TrayIntent::Nothing;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+        g_rightClick = {true, GetTickCount()};
+        return event == WM_RBUTTONDOWN ? TrayIntent::Menu : TrayIntent::Nothing;
+    // The menu key or Shift+F10, unless it ends a right click.
+    case WM_CONTEXTMENU: {
+        bool const endsClick = g_rightClick.unfinished && GetTickCount() - g_rightClick.since <= GetDoubleClickTime();
+        g_rightClick.unfinished = false;
+        return keys && !endsClick ? TrayIntent::KeyMenu : TrayIntent::Nothing;
     }
+    default:
+        return TrayIntent::Nothing;
+    }
+}
+
+// Sees every message the menu's own loop reads, before the menu does.
+LRESULT CALLBACK NoteMenuInput(int code, WPARAM wParam, LPARAM lParam) {
+    MSG const* read = reinterpret_cast<MSG const*>(lParam);
+    UINT const message = read->message;
+    bool const input = (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+                       (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+                       (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+    if (code == MSGF_MENU && input) g_menuEscaped = message == WM_KEYDOWN && read->wParam == VK_ESCAPE;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 void ShowAndBringToFront(HWND window) {
@@ -179,10 +208,13 @@ bool IsTaskbarCreatedMessage(UINT message) {
     return g_taskbarCreatedMessage != 0 && message == g_taskbarCreatedMessage;
 }
 
-void OnTrayCallback(HWND window, WPARAM wParam, LPARAM lParam) {
-    // Version 4 sends the event in the low word, and the icon's place.
-    bool const placed = g_trayShell.version >= NOTIFYICON_VERSION_4;
-    switch (IntentOf(placed ? LOWORD(lParam) : static_cast<UINT>(lParam))) {
+void ReturnKeyboardToTray() {
+    if (g_trayShell.showsIcon && g_trayShell.keys) Shell_NotifyIconA(NIM_SETFOCUS, &g_trayRecord);
+}
+
+void OnTrayCallback(HWND window, LPARAM lParam) {
+    TrayIntent const intent = IntentOf(static_cast<UINT>(lParam));
+    switch (intent) {
     case TrayIntent::Toggle:
         if (IsWindowVisible(window)) ShowWindow(window, SW_HIDE);
         else ShowAndBringToFront(window);
@@ -190,10 +222,13 @@ void OnTrayCallback(HWND window, WPARAM wParam, LPARAM lParam) {
     case TrayIntent::Show:
         ShowAndBringToFront(window);
         break;
-    case TrayIntent::Menu: {
-        POINT anchor = {GET_X_LPARAM(wParam), GET_Y_LPARAM(wParam)};
-        if (!placed) GetCursorPos(&anchor);
-        ShowTrayMenu(window, anchor.x, anchor.y);
+    case TrayIntent::Menu:
+    case TrayIntent::KeyMenu: {
+        POINT pointer;
+        GetCursorPos(&pointer);
+        bool const escaped = ShowTrayMenu(window, pointer.x, pointer.y);
+        g_rightClick.since = GetTickCount();
+        if (intent == TrayIntent::KeyMenu && escaped) ReturnKeyboardToTray();
         break;
     }
     case TrayIntent::Nothing:
@@ -201,24 +236,27 @@ void OnTrayCallback(HWND window, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-void ShowTrayMenu(HWND window, int x, int y) {
+bool ShowTrayMenu(HWND window, int x, int y) {
+    // A second TrackPopupMenu inside the first fails, and its foreground
+    // switch would disturb the menu the user is reading.
+    if (g_menuOpen) return false;
     HMENU menu = CreatePopupMenu();
-    if (!menu) return;
+    if (!menu) return false;
     InsertMenuA(menu, UINT(-1), MF_BYPOSITION | MF_STRING, IDM_TRAY_ABOUT, "About");
     InsertMenuA(menu, UINT(-1), MF_BYPOSITION | MF_STRING, IDM_TRAY_EXIT, "Exit");
     // The window must be in the foreground, or the menu does not close when
     // the user clicks elsewhere.
     SetForegroundWindow(window);
+    g_menuOpen = true;
+    g_menuEscaped = false;
+    HHOOK const watch = SetWindowsHookExA(WH_MSGFILTER, NoteMenuInput, nullptr, GetCurrentThreadId());
     UINT const command = TrackPopupMenu(menu, TPM_BOTTOMALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, x, y, 0,
                                         window, nullptr);
+    if (watch) UnhookWindowsHookEx(watch);
+    g_menuOpen = false;
     // A benign message forces the task switch that lets the menu open again next time.
     PostMessageA(window, WM_NULL, 0, 0);
     DestroyMenu(menu);
-    if (command) {
-        PostMessageA(window, WM_COMMAND, command, 0);
-    } else if (GetForegroundWindow() == window) {
-        // Dismissed with Escape: the keyboard goes back to the notification
-        // area it came from. A click elsewhere has put another window in front.
-        Shell_NotifyIconA(NIM_SETFOCUS, &g_trayRecord);
-    }
+    if (command) PostMessageA(window, WM_COMMAND, command, 0);
+    return !command && g_menuEscaped;
 }

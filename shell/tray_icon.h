@@ -29,7 +29,12 @@ void UpdateTrayIcon();
 void RemoveTrayIcon();
 bool IsTaskbarCreatedMessage(UINT message);
 
-// WM_TRAY_CALLBACK: the shell's report of a click or key on the icon, in the
-// form of the version it agreed to.
-void OnTrayCallback(HWND window, WPARAM wParam, LPARAM lParam);
-void ShowTrayMenu(HWND window, int x, int y);
+// WM_TRAY_CALLBACK: the shell's report of a click or key on the icon.
+void OnTrayCallback(HWND window, LPARAM lParam);
+// Opens the menu at the point, unless one is open already; true when the
+// user left it with Escape.
+bool ShowTrayMenu(HWND window, int x, int y);
+// When a keyboard user is done with the status window or a menu opened from
+// the keyboard, the keyboard goes back to the notification area they came
+// from, not to whichever window Windows activates next.
+void ReturnKeyboardToTray();

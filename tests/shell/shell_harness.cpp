@@ -209,9 +209,28 @@ LRESULT CALLBACK FakeNotificationArea::Procedure(HWND window, UINT message, WPAR
         --current_->addsToRefuse;
         return FALSE;
     }
-    if (call.message == NIM_SETVERSION) return shown && call.version <= current_->highestVersion;
+    if (call.message == NIM_SETVERSION) {
+        bool const agreed = shown && call.version <= current_->highestVersion;
+        if (agreed) current_->agreedVersion = call.version;
+        return agreed;
+    }
+    if (call.message == NIM_ADD && !shown) {
+        current_->icon_ = call;
+        current_->agreedVersion = 0;
+    }
     if (call.message == NIM_ADD || call.message == NIM_DELETE) current_->showsIcon = call.message == NIM_ADD;
     return call.message == NIM_ADD ? !shown : shown;
+}
+
+void FakeNotificationArea::Report(std::initializer_list<UINT> events) const {
+    bool const placed = agreedVersion >= NOTIFYICON_VERSION_4;
+    POINT pointer;
+    GetCursorPos(&pointer);
+    WPARAM const anchor = MAKEWPARAM(pointer.x * 3 / 2, pointer.y * 3 / 2);
+    for (UINT event : events) {
+        SendMessageA(icon_.owner, icon_.callbackMessage, placed ? anchor : icon_.id,
+                     placed ? MAKELPARAM(event, icon_.id) : event);
+    }
 }
 
 std::string ClassOf(HWND window) {

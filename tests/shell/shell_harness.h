@@ -12,6 +12,7 @@
 #include <shellapi.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -74,10 +75,18 @@ public:
     bool showsIcon = false;
     int addsToRefuse = 0;
     UINT highestVersion = NOTIFYICON_VERSION_4;
+    UINT agreedVersion = 0;
+
+    // Reports each event on the icon to its owner as the shell does, in the
+    // form of the version agreed: with 4, the event in the low word and the
+    // icon's place in wParam, in physical pixels, as a DPI-aware task bar at
+    // 150 % packs it for a program that is not.
+    void Report(std::initializer_list<UINT> events) const;
 
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     HWND window_;
+    TrayCall icon_ = {};  // the add that put up the icon shown
     static FakeNotificationArea* current_;
 };
 

@@ -9,7 +9,9 @@
 #include "resource.h"
 #include "tray_icon.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -32,7 +34,8 @@ TEST_F(TrayTest, AddingTheIconFillsTheFirstLayoutRecordForThisWindow) {
     EXPECT_EQ(g_trayRecord.hIcon, ResourceIcon(IDI_APP)) << "the program's icon until the first tick";
 
     ASSERT_EQ(tray.Messages(), (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
-    EXPECT_EQ(tray.calls[1].version, 4u) << "for the keyboard, in the record layout that carries it";
+    // Version 4 would hide the tip and pack the menu's place in physical pixels.
+    EXPECT_EQ(tray.calls[1].version, 3u) << "for the keyboard, in the record layout that carries it";
     const TrayCall& add = tray.calls[0];
     EXPECT_EQ(add.message, DWORD(NIM_ADD));
     EXPECT_EQ(add.owner, window);
@@ -190,52 +193,82 @@ TEST_F(TrayTest, TicksTellTheShellOnlyWhatChanged) {
     EXPECT_EQ(ticks("1 100", 3), Calls{});
 }
 
-// Each gesture on the icon as the shell reports it in the form of the version
-// it agreed to: 4, from Vista on, with the icon's place; 3; or none, where
-// the keys become a right click. Each does its one thing, once.
+// Each gesture on the icon as the shell reports it, in the form of the
+// version it agreed to, from a shell that would agree to 4, to 3 only, or to
+// none, where the keys become a right click. Each gesture does its one thing
+// once, however the right click's messages fall around its menu; the menu
+// opens at the pointer; and the keyboard goes back to the notification area
+// only after Escape.
 TEST_F(TrayTest, EachGestureDoesOneThingInEveryVersion) {
-    for (UINT version : {4u, 3u, 0u}) {
-        SCOPED_TRACE("version " + std::to_string(version));
+    POINT const pointer = {300, 400};
+    for (UINT highest : {4u, 3u, 0u}) {
+        SCOPED_TRACE("the shell agrees to versions up to " + std::to_string(highest));
+        bool const keys = highest != 0;
         tray.calls.clear();
         tray.showsIcon = false;
-        tray.highestVersion = version;
+        tray.highestVersion = highest;
         AddTrayIcon(window);
-        std::vector<UINT> asked;  // after the add, 4, then 3 where 4 is refused
-        for (const TrayCall& call : tray.calls) asked.push_back(call.version);
-        EXPECT_EQ(asked, version == 4 ? (std::vector<UINT>{0, 4}) : (std::vector<UINT>{0, 4, 3}));
-        auto report = [&](std::vector<UINT> events) {
-            for (UINT event : events) {
-                SendMessageA(window, WM_TRAY_CALLBACK, version == 4 ? MAKEWPARAM(300, 400) : TRAY_ICON_ID,
-                             version == 4 ? MAKELPARAM(event, TRAY_ICON_ID) : event);
-            }
-            EXPECT_FALSE(PumpMessages());
-        };
+        ASSERT_TRUE(SetCursorPos(pointer.x, pointer.y));
+        auto focusReturns = [&] { return tray.Messages() == std::vector<DWORD>{NIM_SETFOCUS}; };
+
         RECT menu = {};
+        std::function<void(HWND)> user = [](HWND) { EndMenu(); };
         ModalDriver driver({}, [&](HWND menuWindow) {
             GetWindowRect(menuWindow, &menu);
-            EndMenu();
+            user(menuWindow);
         });
-        report({NIN_KEYSELECT, NIN_KEYSELECT});  // Enter, which Windows may report twice
-        EXPECT_EQ(IsWindowVisible(window) && GetForegroundWindow() == window, version != 0);
+        auto escape = [&](HWND) { PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0); };
+
+        tray.Report({NIN_KEYSELECT, NIN_KEYSELECT});  // Enter, which Windows may report twice
+        EXPECT_EQ(IsWindowVisible(window) && GetForegroundWindow() == window, keys);
+        tray.calls.clear();
         SendMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
         EXPECT_FALSE(IsWindowVisible(window));
+        EXPECT_EQ(focusReturns(), keys) << "Escape in the status window";
         // A click shows it, and a double click hides it: its second press does nothing.
-        std::vector<UINT> click = {WM_LBUTTONDOWN, WM_LBUTTONUP, version ? UINT(NIN_SELECT) : WM_MOUSEMOVE};
-        report(click);
+        tray.Report({WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT});
         EXPECT_TRUE(IsWindowVisible(window));
-        click.insert(click.end(), {WM_LBUTTONDBLCLK, WM_LBUTTONUP});
-        report(click);
+        tray.Report({WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT, WM_LBUTTONDBLCLK, WM_LBUTTONUP});
         EXPECT_FALSE(IsWindowVisible(window));
         EXPECT_EQ(driver.menus, 0);
-        report({WM_RBUTTONDOWN, WM_RBUTTONUP, version ? UINT(WM_CONTEXTMENU) : WM_MOUSEMOVE, WM_RBUTTONDBLCLK});
-        EXPECT_EQ(driver.menus, 1);
+
+        // The rest of a right click arrives while its menu is open, and after it closed.
         tray.calls.clear();
-        report({WM_CONTEXTMENU});  // the menu key, or Shift+F10
-        EXPECT_EQ(driver.menus, version ? 2 : 1);
-        EXPECT_TRUE(version != 4 || (menu.left == 300 && menu.bottom == 400)) << "at the icon";
-        EXPECT_EQ(tray.Messages(), version ? std::vector<DWORD>{NIM_SETFOCUS} : std::vector<DWORD>{})
-            << "the keyboard goes back to the notification area";
+        bool stayedOpen = false;
+        user = [&](HWND menuWindow) {
+            tray.Report({WM_MOUSEMOVE, WM_RBUTTONUP, WM_MOUSEMOVE, WM_CONTEXTMENU, WM_RBUTTONDOWN});
+            stayedOpen = IsWindowVisible(menuWindow) && tray.calls.empty();
+            escape(menuWindow);
+        };
+        tray.Report({WM_RBUTTONDOWN});
+        EXPECT_TRUE(stayedOpen) << "not closed, doubled or handed back while open";
+        user = [](HWND) { EndMenu(); };
+        tray.Report({WM_RBUTTONDOWN, WM_MOUSEMOVE, WM_RBUTTONUP, WM_MOUSEMOVE, WM_CONTEXTMENU,
+                     WM_RBUTTONDBLCLK, WM_RBUTTONUP, WM_CONTEXTMENU});
+        EXPECT_EQ(driver.menus, 2);
+        EXPECT_TRUE(tray.calls.empty()) << "a menu opened by the mouse";
+        EXPECT_LE(std::abs(menu.left - pointer.x) + std::abs(menu.bottom - pointer.y), 4) << "at the pointer";
+        // A press whose release the open menu took: the shell never ends that click.
+        tray.Report({WM_RBUTTONDOWN});
+        Sleep(GetDoubleClickTime() + 100);
+
+        // The menu key: left with Escape, the keyboard goes back; left with a
+        // click elsewhere, it stays where the click put it.
+        user = escape;
+        tray.Report({WM_CONTEXTMENU});
+        EXPECT_EQ(driver.menus, keys ? 4 : 3);
+        EXPECT_EQ(focusReturns(), keys);
+        tray.calls.clear();
+        user = [&](HWND) {
+            SetCursorPos(10, 10);
+            PostMessageA(window, WM_LBUTTONDOWN, 0, MAKELPARAM(10, 10));
+        };
+        tray.Report({WM_CONTEXTMENU});
+        EXPECT_EQ(driver.menus, keys ? 5 : 3);
+        EXPECT_TRUE(tray.calls.empty());
+        EXPECT_FALSE(PumpMessages());
         EXPECT_TRUE(driver.dialogs.empty());
+        EXPECT_EQ(driver.forcedCloses, 0);
     }
 }
 
