@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 namespace {
 
 struct LevelIcon {
@@ -14,38 +16,99 @@ struct LevelIcon {
 // In the order of the charge they stand for, from full to none and then
 // external power.
 LevelIcon const LEVEL_ICONS[] = {
-    {129, "Full"}, {130, "Medium"}, {131, "Low"}, {107, "Empty"}, {132, "External"},
+    {129, "Full"}, {130, "Medium"}, {131, "Low"}, {133, "Empty"}, {132, "External"},
 };
 int const ICON_COUNT = sizeof LEVEL_ICONS / sizeof LEVEL_ICONS[0];
-int const ENLARGED = 128;  // four times the 32 x 32 the tray is given
-int const MARGIN = 24;
-int const LABEL_HEIGHT = 24;
-int const WIDTH = MARGIN + ICON_COUNT * (ENLARGED + MARGIN);
-int const HEIGHT = MARGIN + ENLARGED + LABEL_HEIGHT + MARGIN;
+int const SIZE_COUNT = sizeof TRAY_ICON_SIZES / sizeof TRAY_ICON_SIZES[0];
+const char* const TASK_BAR_NAMES[] = {"Dark task bar, #202020", "Light task bar, #F3F3F3"};
+int const TASK_BAR_COUNT = sizeof TASK_BARS / sizeof TASK_BARS[0];
+
+int const CELL = 96;
+int const GAP = 12;
+int const MARGIN = 16;
+int const LEVEL_LABEL_WIDTH = 72;
+int const LINE = 20;
+int const BAND_WIDTH = GAP + SIZE_COUNT * (CELL + GAP);
+int const BAND_HEIGHT = GAP + ICON_COUNT * (CELL + GAP);
+int const BAND_TOP = MARGIN + 2 * LINE;
+int const WIDTH = MARGIN + LEVEL_LABEL_WIDTH + TASK_BAR_COUNT * (BAND_WIDTH + MARGIN);
+int const HEIGHT = BAND_TOP + BAND_HEIGHT + MARGIN;
+
+RECT BandArea(int taskBar) {
+    int left = MARGIN + LEVEL_LABEL_WIDTH + taskBar * (BAND_WIDTH + MARGIN);
+    return {left, BAND_TOP, left + BAND_WIDTH, BAND_TOP + BAND_HEIGHT};
+}
+
+// Each icon is enlarged a whole number of times, as many as fit the cell,
+// so that every pixel stays a square.
+int Magnification(int size) { return CELL / TRAY_ICON_SIZES[size]; }
+
+RECT CellArea(int index, int size, int taskBar) {
+    RECT band = BandArea(taskBar);
+    int left = band.left + GAP + size * (CELL + GAP);
+    int top = band.top + GAP + index * (CELL + GAP);
+    return {left, top, left + CELL, top + CELL};
+}
 
 }  // namespace
 
-RECT TrayIconArea(int index) {
-    int left = MARGIN + index * (ENLARGED + MARGIN);
-    return {left, MARGIN, left + ENLARGED, MARGIN + ENLARGED};
+RECT TrayIconArea(int index, int size, int taskBar) {
+    RECT cell = CellArea(index, size, taskBar);
+    int enlarged = Magnification(size) * TRAY_ICON_SIZES[size];
+    int inset = (CELL - enlarged) / 2;
+    return {cell.left + inset, cell.top + inset, cell.left + inset + enlarged, cell.top + inset + enlarged};
 }
 
 namespace {
 
+void DrawLabels(HDC dc) {
+    for (int b = 0; b < TASK_BAR_COUNT; ++b) {
+        RECT band = BandArea(b);
+        RECT title = {band.left, MARGIN, band.right, MARGIN + LINE};
+        DrawTextA(dc, TASK_BAR_NAMES[b], -1, &title, DT_CENTER | DT_SINGLELINE);
+        for (int s = 0; s < SIZE_COUNT; ++s) {
+            RECT cell = CellArea(0, s, b);
+            RECT label = {cell.left, MARGIN + LINE, cell.right, BAND_TOP};
+            char text[32];
+            std::snprintf(text, sizeof text, "%d px (%dx)", TRAY_ICON_SIZES[s], Magnification(s));
+            DrawTextA(dc, text, -1, &label, DT_CENTER | DT_SINGLELINE);
+        }
+    }
+    for (int i = 0; i < ICON_COUNT; ++i) {
+        RECT cell = CellArea(i, 0, 0);
+        RECT label = {MARGIN, cell.top, MARGIN + LEVEL_LABEL_WIDTH, cell.bottom};
+        DrawTextA(dc, LEVEL_ICONS[i].level, -1, &label, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+    }
+}
+
 bool DrawLevelIcons(HDC dc, HMODULE program) {
     RECT all = {0, 0, WIDTH, HEIGHT};
     FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    for (int b = 0; b < TASK_BAR_COUNT; ++b) {
+        RECT band = BandArea(b);
+        HBRUSH brush = CreateSolidBrush(TASK_BARS[b]);
+        FillRect(dc, &band, brush);
+        DeleteObject(brush);
+    }
     // Nearest-neighbour stretching keeps every pixel of the icon a crisp square.
     SetStretchBltMode(dc, COLORONCOLOR);
     SetBkMode(dc, TRANSPARENT);
+    DrawLabels(dc);
     for (int i = 0; i < ICON_COUNT; ++i) {
-        RECT area = TrayIconArea(i);
-        HICON icon = LoadIconA(program, MAKEINTRESOURCEA(LEVEL_ICONS[i].id));
-        if (!icon || !DrawIconEx(dc, area.left, area.top, icon, ENLARGED, ENLARGED, 0, nullptr, DI_NORMAL)) {
-            return false;
+        for (int s = 0; s < SIZE_COUNT; ++s) {
+            // At the size the notification area asks for, so each is the image drawn for it.
+            HANDLE icon = LoadImageA(program, MAKEINTRESOURCEA(LEVEL_ICONS[i].id), IMAGE_ICON,
+                                     TRAY_ICON_SIZES[s], TRAY_ICON_SIZES[s], 0);
+            if (!icon) return false;
+            bool drawn = true;
+            for (int b = 0; b < TASK_BAR_COUNT; ++b) {
+                RECT area = TrayIconArea(i, s, b);
+                drawn = drawn && DrawIconEx(dc, area.left, area.top, static_cast<HICON>(icon), area.right - area.left,
+                                            area.bottom - area.top, 0, nullptr, DI_NORMAL);
+            }
+            DestroyIcon(static_cast<HICON>(icon));
+            if (!drawn) return false;
         }
-        RECT label = {area.left, area.bottom + 4, area.right, area.bottom + LABEL_HEIGHT};
-        DrawTextA(dc, LEVEL_ICONS[i].level, -1, &label, DT_CENTER | DT_SINGLELINE);
     }
     return true;
 }

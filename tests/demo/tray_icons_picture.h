@@ -1,13 +1,21 @@
-// The five tray icons as the program ships them, side by side.
+// The five tray icons as the program ships them, at every size the
+// notification area draws them, on a dark and on a light task bar.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-// Loads the icons from the program file and saves them enlarged, each with
-// the name of its level beneath, as a BMP file.
+// The notification area's icon at 100, 125, 150, 200, 250 and 300 % scaling.
+int const TRAY_ICON_SIZES[] = {16, 20, 24, 32, 40, 48};
+// Windows' dark and light task bars.
+COLORREF const TASK_BARS[] = {RGB(0x20, 0x20, 0x20), RGB(0xF3, 0xF3, 0xF3)};
+
+// Loads each icon from the program file at each size and saves them enlarged,
+// every pixel a square, with the names of the levels and the sizes, as a BMP
+// file.
 bool SaveTrayIconsPicture(const std::string& exe, const std::string& path);
-// Where the picture shows the icon with this index, counted from the left:
-// Full, Medium, Low, Empty, External.
-RECT TrayIconArea(int index);
+// Where the picture shows the icon with this index (Full, Medium, Low, Empty,
+// External) at TRAY_ICON_SIZES[size] on TASK_BARS[taskBar]; its width is a
+// whole number of times the icon's.
+RECT TrayIconArea(int index, int size, int taskBar);

@@ -33,19 +33,21 @@ COLORREF PixelOf(const Bytes& picture, int x, int y) {
     return at + 2 < picture.size() ? RGB(picture[at + 2], picture[at + 1], picture[at]) : RGB(0, 0, 0);
 }
 
-// The icon's pixels at its own size on white, as the picture's background
-// is, row by row.
-std::vector<COLORREF> IconPixels(HICON icon) {
+// The icon's pixels at its own size on the task bar's colour, as the picture
+// shows it, row by row.
+std::vector<COLORREF> IconPixels(HICON icon, int size, COLORREF taskBar) {
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, 32, 32);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, size, size);
     HGDIOBJ previous = SelectObject(memory, bitmap);
-    RECT all = {0, 0, 32, 32};
-    FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    DrawIconEx(memory, 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
+    RECT all = {0, 0, size, size};
+    HBRUSH brush = CreateSolidBrush(taskBar);
+    FillRect(memory, &all, brush);
+    DeleteObject(brush);
+    DrawIconEx(memory, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
     std::vector<COLORREF> pixels;
-    for (int y = 0; y < 32; ++y) {
-        for (int x = 0; x < 32; ++x) pixels.push_back(GetPixel(memory, x, y));
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) pixels.push_back(GetPixel(memory, x, y));
     }
     SelectObject(memory, previous);
     DeleteObject(bitmap);
@@ -63,19 +65,28 @@ TEST(DemoPicturesTest, TheTrayIconsAreTheProgramsOwnEnlargedPixelForPixel) {
     Bytes picture = ReadFileBytes(path);
     HMODULE program = LoadLibraryExA(ScriptedProgram(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(program, nullptr);
-    WORD const fullToExternal[] = {129, 130, 131, 107, 132};
+    WORD const fullToExternal[] = {129, 130, 131, 133, 132};
     for (int i = 0; i < 5; ++i) {
-        std::vector<COLORREF> icon = IconPixels(LoadIconA(program, MAKEINTRESOURCEA(fullToExternal[i])));
-        RECT area = TrayIconArea(i);
-        int scale = (area.right - area.left) / 32;
-        int wrong = 0;
-        for (int y = 0; y < 32; ++y) {
-            for (int x = 0; x < 32; ++x) {
-                COLORREF shown = PixelOf(picture, area.left + x * scale + scale / 2, area.top + y * scale + scale / 2);
-                if (shown != icon[static_cast<std::size_t>(y * 32 + x)]) ++wrong;
+        for (int s = 0; s < 6; ++s) {
+            int size = TRAY_ICON_SIZES[s];
+            HANDLE icon = LoadImageA(program, MAKEINTRESOURCEA(fullToExternal[i]), IMAGE_ICON, size, size, 0);
+            for (int b = 0; b < 2; ++b) {
+                std::vector<COLORREF> pixels = IconPixels(static_cast<HICON>(icon), size, TASK_BARS[b]);
+                RECT area = TrayIconArea(i, s, b);
+                int scale = (area.right - area.left) / size;
+                int wrong = 0;
+                for (int y = 0; y < size; ++y) {
+                    for (int x = 0; x < size; ++x) {
+                        COLORREF shown =
+                            PixelOf(picture, area.left + x * scale + scale / 2, area.top + y * scale + scale / 2);
+                        if (shown != pixels[static_cast<std::size_t>(y * size + x)]) ++wrong;
+                    }
+                }
+                EXPECT_GE(scale, 2) << "enlarged";
+                EXPECT_EQ(wrong, 0) << "icon " << fullToExternal[i] << " at " << size << " px on task bar " << b;
             }
+            DestroyIcon(static_cast<HICON>(icon));
         }
-        EXPECT_EQ(wrong, 0) << "icon " << fullToExternal[i];
     }
     FreeLibrary(program);
 }
