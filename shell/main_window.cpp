@@ -80,7 +80,9 @@ ATOM RegisterMainWindowClass(HINSTANCE instance) {
     windowClass.hCursor       = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     windowClass.lpszClassName = g_className;
-    windowClass.hIconSm       = LoadIconA(instance, MAKEINTRESOURCEA(IDI_SMALL_APP));
+    windowClass.hIconSm       = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_SMALL_APP), IMAGE_ICON,
+                                                              GetSystemMetrics(SM_CXSMICON),
+                                                              GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     return RegisterClassExA(&windowClass);
 }
 

@@ -5,6 +5,7 @@
 #include "resource.h"
 #include "system_library.h"
 
+#include <algorithm>
 #include <cstring>
 
 NOTIFYICONDATAA g_trayRecord;
@@ -19,11 +20,12 @@ static_assert(sizeof(void*) != 4 || TRAY_RECORD_SIZE == 88, "a 32-bit program's 
 
 char const TRAY_TIP[] = CORVANE_NAME_AND_VERSION;
 
-HICON g_levelFull;
-HICON g_levelMedium;
-HICON g_levelLow;
-HICON g_levelEmpty;
-HICON g_levelExternal;
+// Each level's picture, in the order of TrayLevel, loaded from the module
+// at the notification area's icon size.
+WORD const LEVEL_ICON_IDS[] = {IDI_EXTERNAL, IDI_LEVEL_EMPTY, IDI_LEVEL_LOW, IDI_LEVEL_MEDIUM, IDI_LEVEL_FULL};
+int const LEVEL_COUNT = sizeof LEVEL_ICON_IDS / sizeof LEVEL_ICON_IDS[0];
+HICON g_levelIcons[LEVEL_COUNT];
+HINSTANCE g_iconModule;
 
 UINT g_taskbarCreatedMessage;
 
@@ -53,6 +55,17 @@ bool g_menuEscaped;
 
 typedef BOOL(WINAPI* ChangeWindowMessageFilterExFunction)(HWND window, UINT message, DWORD action,
                                                           void* status);
+typedef UINT(WINAPI* GetDpiForWindowFunction)(HWND window);
+
+// The size the notification area draws its icons at: the small-icon size
+// of the task bar's scaling, 16 px at 100 %. Windows tells this DPI-unaware
+// program 16 px at every scaling, but the task bar's own window knows its
+// DPI; before Windows 10 version 1607 it cannot be asked.
+int TrayIconSize() {
+    auto const dpiOf = AsFunction<GetDpiForWindowFunction>(FindSystemFunction("user32.dll", "GetDpiForWindow"));
+    UINT const dpi = dpiOf ? dpiOf(FindWindowA("Shell_TrayWnd", nullptr)) : 0;
+    return dpi ? MulDiv(16, static_cast<int>(dpi), 96) : GetSystemMetrics(SM_CXSMICON);
+}
 
 // Whether the shell can take a call now. A call to a hung Explorer waits
 // seconds before it fails, so a tick makes at most one such call.
@@ -151,22 +164,18 @@ void ShowAndBringToFront(HWND window) {
 }  // namespace
 
 void LoadLevelIcons(HINSTANCE instance) {
-    g_levelFull     = LoadIconA(instance, MAKEINTRESOURCEA(IDI_LEVEL_FULL));
-    g_levelMedium   = LoadIconA(instance, MAKEINTRESOURCEA(IDI_LEVEL_MEDIUM));
-    g_levelLow      = LoadIconA(instance, MAKEINTRESOURCEA(IDI_LEVEL_LOW));
-    g_levelEmpty    = LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP));
-    g_levelExternal = LoadIconA(instance, MAKEINTRESOURCEA(IDI_EXTERNAL));
+    g_iconModule = instance;
+    int const size = TrayIconSize();
+    for (int i = 0; i < LEVEL_COUNT; ++i) {
+        HICON const previous = g_levelIcons[i];
+        g_levelIcons[i] = static_cast<HICON>(
+            LoadImageA(instance, MAKEINTRESOURCEA(LEVEL_ICON_IDS[i]), IMAGE_ICON, size, size, 0));
+        if (previous) DestroyIcon(previous);
+    }
 }
 
 HICON IconForLevel(TrayLevel level) {
-    switch (level) {
-    case TrayLevel::External: return g_levelExternal;
-    case TrayLevel::Empty:    return g_levelEmpty;
-    case TrayLevel::Low:      return g_levelLow;
-    case TrayLevel::Medium:   return g_levelMedium;
-    case TrayLevel::Full:     return g_levelFull;
-    }
-    return g_levelEmpty;
+    return g_levelIcons[static_cast<int>(level)];
 }
 
 // The icon belongs to the window this instance created, never to another
@@ -181,11 +190,17 @@ void AddTrayIcon(HWND window) {
     g_trayRecord.uFlags           = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     g_trayRecord.uCallbackMessage = WM_TRAY_CALLBACK;
     std::memcpy(g_trayRecord.szTip, TRAY_TIP, sizeof TRAY_TIP);
-    ShowInTray(g_levelEmpty, true);
+    ShowInTray(IconForLevel(TrayLevel::Empty), true);
 }
 
 void RestoreTrayIcon() {
-    if (g_trayRecord.hWnd) ShowInTray(g_trayRecord.hIcon, true);
+    if (!g_trayRecord.hWnd) return;
+    // The task bar is also re-created when its scaling changes: the level
+    // shown is loaded again, at the new size. Once the icon was added, the
+    // record always holds one of the level pictures.
+    HICON* const shown = std::find(g_levelIcons, g_levelIcons + LEVEL_COUNT, g_trayRecord.hIcon);
+    LoadLevelIcons(g_iconModule);
+    ShowInTray(*shown, true);
 }
 
 void UpdateTrayIcon() {

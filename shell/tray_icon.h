@@ -14,7 +14,8 @@ WORD const IDM_TRAY_ABOUT = 1027;
 // The record in its first layout, which every version of the shell accepts.
 extern NOTIFYICONDATAA g_trayRecord;
 
-// Loads the level icons at the standard icon size; WinMain calls it once.
+// Loads the level icons at the size the notification area draws them, in
+// place of any loaded before.
 void LoadLevelIcons(HINSTANCE instance);
 HICON IconForLevel(TrayLevel level);
 

@@ -10,6 +10,10 @@ source "$(dirname "$0")/../scripts/wine-session.sh"
 use_wine_prefix "$WINEPREFIX"
 trap end_wine_session EXIT
 start_private_display 1024x768
+# The DPI that a user's display scaling sets, where a test asks for one.
+if [ -n "${CORVANE_WINE_DPI:-}" ]; then
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$CORVANE_WINE_DPI" /f >/dev/null
+fi
 # A program the test starts beside itself is handed over as a Windows path.
 export_windows_paths CORVANE_BARE_TRAY_EXE
 

@@ -32,8 +32,8 @@ TEST(MainWindowClass, RegisteredFromTheStringTableWithRedrawOnResizeAndIcons) {
     EXPECT_EQ(info.lpfnWndProc, MainWindowProc);
     EXPECT_EQ(info.hbrBackground, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
     EXPECT_EQ(info.hIcon, LoadIconA(TestModule(), MAKEINTRESOURCEA(IDI_APP)));
-    EXPECT_NE(info.hIconSm, nullptr);
-    EXPECT_EQ(info.hIconSm, LoadIconA(TestModule(), MAKEINTRESOURCEA(IDI_SMALL_APP)));
+    EXPECT_TRUE(PictureOf(info.hIconSm) == ResourcePicture(IDI_SMALL_APP, GetSystemMetrics(SM_CXSMICON)))
+        << "at the small size, not shrunk from the large one";
     EXPECT_EQ(info.hCursor, LoadCursorA(nullptr, IDC_ARROW));
     EXPECT_EQ(info.lpszMenuName, nullptr);
     EXPECT_EQ(info.cbWndExtra, 0);
@@ -132,7 +132,7 @@ TEST_F(MainWindowTest, PollTickReadsThePowerAndUpdatesStateTextFileAndIcon) {
         const char* reading;
         const char* text;
         Bytes file;  // empty: no state file
-        int icon;    // after the tick; IDI_APP if untouched
+        int icon;    // after the tick; the empty battery if untouched
     } const cases[] = {
         {"on external power", "1 100",
          "\nPower Source: External\nCalibration: Inactive\nSystem Battery: 100%", {}, IDI_EXTERNAL},
@@ -141,8 +141,8 @@ TEST_F(MainWindowTest, PollTickReadsThePowerAndUpdatesStateTextFileAndIcon) {
          {0, 0, 0, 0, 0, 1, 0}, IDI_LEVEL_FULL},
         {"unknown line status", "255 40",
          "\nPower Source: Battery\nCalibration: Inactive\nSystem Battery: 40%", {}, IDI_LEVEL_MEDIUM},
-        {"failed read", "fail", "Unable to retrieve System Battery Status.", {}, IDI_APP},
-        {"no script at all", nullptr, "Unable to retrieve System Battery Status.", {}, IDI_APP},
+        {"failed read", "fail", "Unable to retrieve System Battery Status.", {}, IDI_LEVEL_EMPTY},
+        {"no script at all", nullptr, "Unable to retrieve System Battery Status.", {}, IDI_LEVEL_EMPTY},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -160,7 +160,7 @@ TEST_F(MainWindowTest, PollTickReadsThePowerAndUpdatesStateTextFileAndIcon) {
         } else {
             EXPECT_EQ(ReadFileBytes(kStateFileName), c.file) << HexBytes(ReadFileBytes(kStateFileName));
         }
-        EXPECT_EQ(g_trayRecord.hIcon, LoadIconA(TestModule(), MAKEINTRESOURCEA(c.icon)));
+        EXPECT_TRUE(PictureOf(g_trayRecord.hIcon) == ResourcePicture(c.icon, GetSystemMetrics(SM_CXSMICON)));
         RemoveTrayIcon();
     }
 }

@@ -186,7 +186,7 @@ LRESULT CALLBACK FakeNotificationArea::Procedure(HWND window, UINT message, WPAR
                                                  LPARAM lParam) {
     if (message != WM_COPYDATA || !current_) return DefWindowProcA(window, message, wParam, lParam);
     const COPYDATASTRUCT* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-    TrayCall call = {static_cast<DWORD>(copy->dwData), reinterpret_cast<HWND>(wParam), 0, 0, 0, {}, 0};
+    TrayCall call = {static_cast<DWORD>(copy->dwData), reinterpret_cast<HWND>(wParam), 0, 0, 0, {}, 0, 0, {}};
     size_t const TIP_LENGTH = 128;
     size_t const VERSION_AT = 16 + 2 * TIP_LENGTH + 8 + 2 * 256;
     UINT fields[4];
@@ -202,7 +202,13 @@ LRESULT CALLBACK FakeNotificationArea::Procedure(HWND window, UINT message, WPAR
             call.tip += c < 0x80 ? static_cast<char>(c) : '?';
         }
     }
-    if (copy->cbData >= VERSION_AT + 4) std::memcpy(&call.version, static_cast<const char*>(copy->lpData) + VERSION_AT, 4);
+    const char* const data = static_cast<const char*>(copy->lpData);
+    if (copy->cbData >= VERSION_AT + 4) std::memcpy(&call.version, data + VERSION_AT, 4);
+    size_t const ICON_WIDTH_AT = 944, ICON_BITS_AT = 960;
+    if ((call.flags & NIF_ICON) && copy->cbData > ICON_BITS_AT) {
+        std::memcpy(&call.iconWidth, data + ICON_WIDTH_AT, 4);
+        call.picture.assign(data + ICON_BITS_AT, copy->cbData - ICON_BITS_AT);
+    }
     current_->calls.push_back(call);
     bool const shown = current_->showsIcon;
     if (call.message == NIM_ADD && current_->addsToRefuse > 0) {
@@ -231,6 +237,30 @@ void FakeNotificationArea::Report(std::initializer_list<UINT> events) const {
         SendMessageA(icon_.owner, icon_.callbackMessage, placed ? anchor : icon_.id,
                      placed ? MAKELPARAM(event, icon_.id) : event);
     }
+}
+
+std::string PictureOf(HICON icon) {
+    ICONINFO info = {};
+    if (!icon || !GetIconInfo(icon, &info)) return {};
+    std::string picture;
+    for (HBITMAP bitmap : {info.hbmMask, info.hbmColor}) {
+        BITMAP shape = {};
+        if (!bitmap || !GetObjectA(bitmap, sizeof shape, &shape)) continue;
+        // The byte count Wine's shell32 takes, rows packed to 16 bits.
+        LONG const bytes = (shape.bmPlanes * shape.bmWidth * shape.bmHeight * shape.bmBitsPixel + 15) / 16 * 2;
+        std::string bits(static_cast<size_t>(bytes), '\0');
+        GetBitmapBits(bitmap, bytes, &bits[0]);
+        picture += bits;
+        DeleteObject(bitmap);
+    }
+    return picture;
+}
+
+std::string ResourcePicture(int id, int size) {
+    HICON icon = static_cast<HICON>(LoadImageA(TestModule(), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
+    std::string picture = PictureOf(icon);
+    if (icon) DestroyIcon(icon);
+    return picture;
 }
 
 std::string ClassOf(HWND window) {

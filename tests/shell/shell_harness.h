@@ -45,7 +45,8 @@ void DestroyWindowQuietly(HWND window);
 // "Shell_TrayWnd" window as WM_COPYDATA, with the NIM_ code as dwData and the
 // record's fields (hWnd, uID, uFlags, uCallbackMessage, the tip as 128 UTF-16
 // characters, two state words, the balloon text as 256, then uVersion) at the
-// start of the data. A window of that class made here is found before the
+// start of a 960-byte header that ends with the icon's size, and the icon's
+// bits after it. A window of that class made here is found before the
 // desktop's own, so a test sees every call the shell makes while one of
 // these exists.
 struct TrayCall {
@@ -56,7 +57,16 @@ struct TrayCall {
     UINT callbackMessage;
     std::string tip;
     UINT version;
+    // With NIF_ICON, the icon's width and its picture as PictureOf gives it.
+    int iconWidth;
+    std::string picture;
 };
+
+// An icon's mask and colour bits, as Wine's shell32 hands them to the
+// notification area.
+std::string PictureOf(HICON icon);
+// The picture of the resource's own image for that size.
+std::string ResourcePicture(int id, int size);
 
 class FakeNotificationArea {
 public:

@@ -15,7 +15,10 @@
 
 namespace {
 
-HICON ResourceIcon(int id) { return LoadIconA(TestModule(), MAKEINTRESOURCEA(id)); }
+// The notification area draws its icons at the small-icon size, which under
+// Wine follows the session's DPI.
+int TraySize() { return GetSystemMetrics(SM_CXSMICON); }
+std::string TrayPicture(int id) { return ResourcePicture(id, TraySize()); }
 
 using TrayTest = ShellTest;
 
@@ -31,7 +34,6 @@ TEST_F(TrayTest, AddingTheIconFillsTheFirstLayoutRecordForThisWindow) {
     DestroyWindowQuietly(decoy);
 
     EXPECT_EQ(g_trayRecord.cbSize, TRAY_RECORD_BYTES) << "the first layout, as this build lays it out";
-    EXPECT_EQ(g_trayRecord.hIcon, ResourceIcon(IDI_APP)) << "the program's icon until the first tick";
 
     ASSERT_EQ(tray.Messages(), (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
     // Version 4 would hide the tip and pack the menu's place in physical pixels.
@@ -43,6 +45,8 @@ TEST_F(TrayTest, AddingTheIconFillsTheFirstLayoutRecordForThisWindow) {
     EXPECT_EQ(add.flags, UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP));
     EXPECT_EQ(add.callbackMessage, 1025u);
     EXPECT_EQ(add.tip, "Corvane " CORVANE_VERSION);
+    EXPECT_EQ(add.iconWidth, TraySize()) << "the image drawn for the tray's size";
+    EXPECT_TRUE(add.picture == TrayPicture(IDI_LEVEL_EMPTY)) << "an empty battery until the first tick";
 }
 
 TEST_F(TrayTest, EachReadingShowsItsLevelIcon) {
@@ -61,16 +65,16 @@ TEST_F(TrayTest, EachReadingShowsItsLevelIcon) {
         {"inactive at 21%", "0 21", 0, 0, 0, TrayLevel::Medium, IDI_LEVEL_MEDIUM},
         {"inactive at 20%", "0 20", 0, 0, 0, TrayLevel::Low, IDI_LEVEL_LOW},
         {"inactive at 2%", "0 2", 0, 0, 0, TrayLevel::Low, IDI_LEVEL_LOW},
-        {"inactive at 1% counts as empty", "0 1", 0, 0, 0, TrayLevel::Empty, IDI_APP},
-        {"inactive at 0%", "0 0", 0, 0, 0, TrayLevel::Empty, IDI_APP},
+        {"inactive at 1% counts as empty", "0 1", 0, 0, 0, TrayLevel::Empty, IDI_LEVEL_EMPTY},
+        {"inactive at 0%", "0 0", 0, 0, 0, TrayLevel::Empty, IDI_LEVEL_EMPTY},
         {"unknown line status at 40%", "255 40", 0, 0, 0, TrayLevel::Medium, IDI_LEVEL_MEDIUM},
         {"active at 1%, reserve untouched", "0 1", 1, 0, 0, TrayLevel::Medium, IDI_LEVEL_MEDIUM},
         {"active at 60%", "0 60", 1, 0, 0, TrayLevel::Full, IDI_LEVEL_FULL},
         {"countdown with a quarter hour left", "0 1", 1, 1, 900, TrayLevel::Low, IDI_LEVEL_LOW},
-        {"countdown with nothing left", "0 1", 1, 1, 0, TrayLevel::Empty, IDI_APP},
+        {"countdown with nothing left", "0 1", 1, 1, 0, TrayLevel::Empty, IDI_LEVEL_EMPTY},
     };
     AddTrayIcon(window);
-    HICON shown = ResourceIcon(IDI_APP);
+    std::string shown = TrayPicture(IDI_LEVEL_EMPTY);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         g_calibration.calibrationActive = static_cast<std::uint8_t>(c.active);
@@ -79,10 +83,14 @@ TEST_F(TrayTest, EachReadingShowsItsLevelIcon) {
         WritePowerScript(c.reading);
         tray.calls.clear();
         UpdateTrayIcon();
-        EXPECT_EQ(g_trayRecord.hIcon, ResourceIcon(c.icon));
-        // The shell hears of a new picture only.
-        EXPECT_EQ(tray.Messages(), shown == g_trayRecord.hIcon ? std::vector<DWORD>{} : std::vector<DWORD>{NIM_MODIFY});
-        shown = g_trayRecord.hIcon;
+        std::string const wanted = TrayPicture(c.icon);
+        EXPECT_EQ(g_trayRecord.hIcon, IconForLevel(c.level));
+        // The shell hears of a new picture only, drawn for its size.
+        EXPECT_EQ(tray.Messages(), shown == wanted ? std::vector<DWORD>{} : std::vector<DWORD>{NIM_MODIFY});
+        if (!tray.calls.empty()) {
+            EXPECT_TRUE(tray.calls[0].picture == wanted);
+        }
+        shown = wanted;
     }
 }
 
@@ -97,21 +105,13 @@ TEST_F(TrayTest, LevelIconsAreFiveDistinctIcons) {
             }
         }
     }
-    // Loaded at the standard icon size.
-    ICONINFO info = {};
-    ASSERT_TRUE(GetIconInfo(IconForLevel(TrayLevel::Full), &info));
-    BITMAP mask = {};
-    GetObjectA(info.hbmMask, sizeof mask, &mask);
-    EXPECT_EQ(mask.bmWidth, GetSystemMetrics(SM_CXICON));
-    if (info.hbmColor) DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
 }
 
 TEST_F(TrayTest, FailedReadKeepsTheIconItShows) {
     AddTrayIcon(window);
     WritePowerScript("0 95");
     UpdateTrayIcon();
-    ASSERT_EQ(g_trayRecord.hIcon, ResourceIcon(IDI_LEVEL_FULL));
+    ASSERT_EQ(g_trayRecord.hIcon, IconForLevel(TrayLevel::Full));
     char const* const failures[] = {"fail", "", "x 95", "0", nullptr};
     for (const char* failure : failures) {
         SCOPED_TRACE(failure ? std::string("script \"") + failure + "\"" : "no script");
@@ -119,7 +119,7 @@ TEST_F(TrayTest, FailedReadKeepsTheIconItShows) {
         else RemovePowerScript();
         tray.calls.clear();
         UpdateTrayIcon();
-        EXPECT_EQ(g_trayRecord.hIcon, ResourceIcon(IDI_LEVEL_FULL));
+        EXPECT_EQ(g_trayRecord.hIcon, IconForLevel(TrayLevel::Full));
         EXPECT_TRUE(tray.calls.empty()) << "nothing to tell the notification area";
     }
 }
@@ -138,7 +138,7 @@ TEST_F(TrayTest, RemovedIconIsNotUpdatedOrRestored) {
     tray.calls.clear();
     WritePowerScript("1 100");
     UpdateTrayIcon();
-    EXPECT_EQ(g_trayRecord.hIcon, ResourceIcon(IDI_LEVEL_FULL)) << "unchanged";
+    EXPECT_EQ(g_trayRecord.hIcon, IconForLevel(TrayLevel::Full)) << "unchanged";
     EXPECT_EQ(g_trayRecord.hWnd, nullptr);
     RestoreTrayIcon();
     EXPECT_EQ(SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0), 0);
@@ -154,10 +154,16 @@ TEST_F(TrayTest, NewTaskBarGetsTheIconBackAsItLastWas) {
     tray.showsIcon = false;
 
     EXPECT_EQ(SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0), 0);
-    EXPECT_EQ(std::memcmp(&before, &g_trayRecord, sizeof before), 0) << "the record is not changed";
+    // The picture is loaded again, as the new task bar may have another scaling.
+    NOTIFYICONDATAA after = g_trayRecord;
+    after.hIcon = before.hIcon;
+    EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0) << "the record is not changed but for its picture";
     ASSERT_EQ(tray.Messages(), (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
     EXPECT_EQ(tray.calls[0].owner, window);
-    EXPECT_EQ(g_trayRecord.hIcon, ResourceIcon(IDI_LEVEL_MEDIUM));
+    EXPECT_TRUE(tray.calls[0].picture == TrayPicture(IDI_LEVEL_MEDIUM));
+    EXPECT_EQ(g_trayRecord.hIcon, IconForLevel(TrayLevel::Medium));
+    ICONINFO old = {};
+    EXPECT_FALSE(GetIconInfo(before.hIcon, &old)) << "the earlier pictures are freed";
     tray.calls.clear();
     UpdateTrayIcon();
     EXPECT_TRUE(tray.calls.empty()) << "added once, as it was";
