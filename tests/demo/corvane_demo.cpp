@@ -20,13 +20,23 @@ RECT WindowArea(HWND window) {
     return area;
 }
 
-// The menu is shown with the tray icon in the corner beneath it, the About
-// box alone, and the other dialogs with the status window, whose headline
-// tells the moment.
+// The status window stands where a notification-area flyout opens: at the
+// screen's bottom right, on the task bar, just above its icon.
+void PlaceAboveTheTrayIcon(HWND window) {
+    RECT bar = {};
+    GetWindowRect(FindWindowA("Shell_TrayWnd", nullptr), &bar);
+    RECT frame = WindowArea(window);
+    SetWindowPos(window, nullptr, bar.right - (frame.right - frame.left), bar.top - (frame.bottom - frame.top), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The status window and the menu are shown with the tray icon in the corner
+// beneath them, the About box alone, and the other dialogs with the status
+// window, whose headline tells the moment.
 RECT PictureArea(const RunningProgram& program, Moment moment, HWND shown) {
     RECT area = WindowArea(shown);
-    if (moment == Moment::TrayMenu) {
-        int const margin = 60;
+    if (moment == Moment::TrayMenu || moment == Moment::Window) {
+        int const margin = moment == Moment::TrayMenu ? 60 : 0;
         area = {area.left - margin, area.top - margin, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     } else if (moment == Moment::Notice || moment == Moment::WarningBox) {
         RECT status = WindowArea(program.window);
@@ -51,6 +61,7 @@ bool PlayDemo(const std::string& exe) {
     if (!StartProgram(exe, MakeFreshFolder("program"), &program)) return false;
     ClickTrayIcon(program.window, WM_LBUTTONDOWN);
     bool shown = WaitFor([&] { return IsWindowVisible(program.window) != 0; });
+    PlaceAboveTheTrayIcon(program.window);
     bool played = shown && TakePictures(program);
     bool ended = ExitProgram(&program) == 0;
     CloseHandles(&program);
