@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include "about_box.h"
+#include "app_mode.h"
 #include "format_text.h"
 #include "notice_and_alert.h"
 #include "power_status.h"
@@ -60,6 +61,10 @@ void OnPollTimer(HWND window) {
     AnnounceStatusChanges(window);
 }
 
+void OnSettingChange(HWND window, LPARAM lParam) {
+    if (IsAppModeChange(lParam)) FollowAppMode(window);
+}
+
 void OnDestroy(HWND window) {
     // First: from here on the window is closing, and nothing treats it as live.
     g_statusWindow = nullptr;
@@ -101,6 +106,7 @@ BOOL InitInstance(HINSTANCE instance, int showCommand) {
         return FALSE;
     }
     g_statusWindow = window;
+    FollowAppMode(window);
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     SetTimer(window, POLL_TIMER_ID, POLL_PERIOD_MS, nullptr);
@@ -118,6 +124,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_GETMINMAXINFO: KeepFixedSize(reinterpret_cast<MINMAXINFO*>(lParam)); return 0;
     case WM_DESTROY:       OnDestroy(window); return 0;
     case WM_PAINT:         OnPaint(window); return 0;
+    // The paint covers the whole client area; erasing first would only flicker.
+    case WM_ERASEBKGND:    return 1;
+    case WM_SETTINGCHANGE: OnSettingChange(window, lParam); return 0;
     case WM_CLOSE:         ShowWindow(window, SW_HIDE); return 0;
     case WM_KEYDOWN:       if (wParam == VK_ESCAPE) OnEscape(window); return 0;
     case WM_COMMAND:       OnCommand(window, LOWORD(wParam)); return 0;

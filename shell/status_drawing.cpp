@@ -1,5 +1,6 @@
 #include "status_drawing.h"
 
+#include "app_mode.h"
 #include "calibration_state.h"
 #include "display_readings.h"
 
@@ -9,6 +10,9 @@ COLORREF const BLUE       = RGB(100, 100, 255);
 COLORREF const LIGHT_BLUE = RGB(140, 140, 255);
 COLORREF const GREY       = RGB(169, 169, 169);
 COLORREF const LIGHT_GREY = RGB(220, 220, 220);
+COLORREF const DARK_BACKGROUND = RGB(32, 32, 32);
+COLORREF const BRIGHT_INK      = RGB(255, 255, 255);
+COLORREF const MID_GREY        = RGB(128, 128, 128);
 
 struct DrawingBrush {
     COLORREF colour;
@@ -46,8 +50,11 @@ void DrawSeparator(HDC dc, int left, int right, int y, COLORREF colour) {
     DeleteObject(pen);
 }
 
-// What the bar and the separator are painted with.
-struct BarPaints {
+// How the window is painted: its background, the ink of its texts and the
+// bar's frame, the bar's fills and the separator.
+struct Paints {
+    COLORREF background;
+    COLORREF ink;
     HBRUSH empty;
     HBRUSH active;
     HBRUSH inactive;
@@ -56,20 +63,38 @@ struct BarPaints {
     COLORREF separator;
 };
 
-// Under a high-contrast theme the bar takes the theme's colours, as the
-// texts do: fixed light greys would vanish into its white or black.
-BarPaints PaintsForTheTheme(COLORREF ink) {
+bool HighContrastIsOn() {
     HIGHCONTRASTA contrast = {sizeof(contrast)};
-    if (SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
-        (contrast.dwFlags & HCF_HIGHCONTRASTON)) {
-        // Both halves fill with the highlight, so a line in the text colour
-        // keeps a full reserve apart from the system's figure.
+    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+// One set for each look, in their order of precedence: a high-contrast
+// theme, which the user needs, then the dark app mode, then the window's own.
+Paints PaintsForTheTheme() {
+    if (HighContrastIsOn()) {
+        // The theme's colours: fixed light greys would vanish into its white
+        // or black. Both halves fill with the highlight, so a line in the
+        // text colour keeps a full reserve apart from the system's figure.
+        COLORREF const ink = GetSysColor(COLOR_WINDOWTEXT);
         HBRUSH const filled = GetSysColorBrush(COLOR_HIGHLIGHT);
-        return {GetSysColorBrush(COLOR_WINDOW), filled, GetSysColorBrush(COLOR_GRAYTEXT), filled,
-                GetSysColorBrush(COLOR_WINDOWTEXT), ink};
+        return {GetSysColor(COLOR_WINDOW), ink, GetSysColorBrush(COLOR_WINDOW), filled,
+                GetSysColorBrush(COLOR_GRAYTEXT), filled, GetSysColorBrush(COLOR_WINDOWTEXT), ink};
     }
-    return {g_backgroundBrush.brush, g_activeBrush.brush, g_inactiveBrush.brush, g_systemBrush.brush, nullptr,
-            LIGHT_GREY};
+    if (AppsAreDark()) {
+        // The task bar's own dark grey, and the blue fills, which stand out on it.
+        return {DARK_BACKGROUND, BRIGHT_INK, static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)), g_activeBrush.brush,
+                g_inactiveBrush.brush, g_systemBrush.brush, nullptr, MID_GREY};
+    }
+    return {GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_WINDOWTEXT), g_backgroundBrush.brush, g_activeBrush.brush,
+            g_inactiveBrush.brush, g_systemBrush.brush, nullptr, LIGHT_GREY};
+}
+
+// With the DC's own brush, so that no brush is made for a colour of the moment.
+void FillWithColour(HDC dc, const RECT& area, COLORREF colour) {
+    COLORREF const previous = SetDCBrushColor(dc, colour);
+    FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    SetDCBrushColor(dc, previous);
 }
 
 }  // namespace
@@ -97,14 +122,13 @@ void PaintStatusWindow(HDC dc, HWND window) {
     int const bottom = BAR_TOP + BAR_HEIGHT;
     BarSegmentWidths const bar = BarSegments(width);
     HeadlineText const headline = FormatHeadline();
-    // The window's background is the theme's, so the texts and the frame take
-    // the theme's text colour: black by default, white on a high-contrast
-    // black background, where the device context's black would vanish.
-    COLORREF const ink = GetSysColor(COLOR_WINDOWTEXT);
-    BarPaints const paints = PaintsForTheTheme(ink);
+    // The texts and the frame take the look's ink, never the device
+    // context's black, which would vanish on a dark background.
+    Paints const paints = PaintsForTheTheme();
 
+    FillWithColour(dc, client, paints.background);
     // The frame runs one pixel outside the bar on every side.
-    DrawFrame(dc, BAR_LEFT - 1, BAR_TOP - 1, right + 1, bottom + 1, ink);
+    DrawFrame(dc, BAR_LEFT - 1, BAR_TOP - 1, right + 1, bottom + 1, paints.ink);
     FillArea(dc, BAR_LEFT, BAR_TOP, right, bottom, paints.empty);
     HBRUSH reserve = g_calibration.calibrationActive ? paints.active : paints.inactive;
     FillArea(dc, BAR_LEFT, BAR_TOP, BAR_LEFT + bar.reserveWidth, bottom, reserve);
@@ -115,7 +139,7 @@ void PaintStatusWindow(HDC dc, HWND window) {
     // Without a single-line flag the line feed starts a second line, and the
     // text starts at the rectangle's top.
     RECT headlineArea = {BAR_LEFT, bottom + 15, right, bottom + 50};
-    COLORREF const previousTextColour = SetTextColor(dc, ink);
+    COLORREF const previousTextColour = SetTextColor(dc, paints.ink);
     SetBkMode(dc, TRANSPARENT);
     DrawTextA(dc, headline.text, -1, &headlineArea, DT_VCENTER);
 

@@ -432,10 +432,81 @@ FARPROC Reimport(const char* function, FARPROC replacement) {
     return nullptr;
 }
 
+// Windows' app mode in the session's registry, as Settings writes it and
+// announces it, for one test; then no value again, which is light.
+class AppMode {
+public:
+    AppMode(HWND window, DWORD light) : window_(window) { Set(&light); }
+    ~AppMode() { Set(nullptr); }
+    AppMode(const AppMode&) = delete;
+    AppMode& operator=(const AppMode&) = delete;
+
+    void Set(const DWORD* light) {
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize", 0,
+                                  nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr), ERROR_SUCCESS);
+        if (light) RegSetValueExA(key, "AppsUseLightTheme", 0, REG_DWORD, reinterpret_cast<const BYTE*>(light), sizeof *light);
+        else RegDeleteValueA(key, "AppsUseLightTheme");
+        RegCloseKey(key);
+        SendMessageA(window_, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("ImmersiveColorSet"));
+    }
+
+private:
+    HWND window_;
+};
+
+// Dark from the start, and light and dark again as each change is announced:
+// the background the task bar's dark grey, texts, frame and separator bright
+// or mid grey, the bar's empty part dark grey and its fills blue; light, as
+// no value, exactly as ever.
+TEST_F(DrawingTest, DarkAppModeFromTheStartAndOnEachChange) {
+    COLORREF const DARK = RGB(32, 32, 32), WHITE = RGB(255, 255, 255), DARK_GREY = RGB(64, 64, 64),
+                   MID_GREY = RGB(128, 128, 128);
+    SetState(1, 0, 0, 60);
+    std::snprintf(g_calibration.statusText, sizeof g_calibration.statusText, "%s",
+                  "\nPower Source: Battery\nCalibration: Active\nSystem Battery: 60%");
+    Canvas light(window), dark(window), lightAgain(window), darkAgain(window);
+    PaintStatusWindow(light.Dc(), window);
+    {
+        AppMode mode(nullptr, 0);
+        DestroyWindowQuietly(window);
+        ASSERT_TRUE(InitInstance(TestModule(), SW_HIDE));
+        window = g_statusWindow;
+        KillTimer(window, POLL_TIMER_ID);
+        PaintStatusWindow(dark.Dc(), window);
+        ShowWindow(window, SW_SHOWNOACTIVATE);
+        UpdateWindow(window);
+        AppMode toggled(window, 1);
+        PaintStatusWindow(lightAgain.Dc(), window);
+        DWORD const zero = 0;
+        toggled.Set(&zero);
+        EXPECT_NE(GetUpdateRect(window, nullptr, FALSE), 0) << "repainted at once";
+        PaintStatusWindow(darkAgain.Dc(), window);
+    }
+    GdiFlush();
+    ASSERT_TRUE(light.Ready() && dark.Ready() && lightAgain.Ready() && darkAgain.Ready());
+
+    int const width = BarWidthOf(window), half = width / 2, filled = half * 60 / 100;
+    EXPECT_EQ(ColourName(dark.At(0, 0)), ColourName(DARK));
+    EXPECT_EQ(dark.Runs(FRAME_TOP_ROW, BAR_X - 1, width + 2), ExpectedRow().Add(WHITE, width + 2).Text());
+    EXPECT_EQ(dark.Runs(BAR_FIRST_ROW, BAR_X, width),
+              ExpectedRow().Add(LIGHT_BLUE, half).Add(BLUE, filled).Add(DARK_GREY, width - half - filled).Text());
+    EXPECT_EQ(dark.Runs(SEPARATOR_ROW, BAR_X, width), ExpectedRow().Add(MID_GREY, width).Text());
+    int bright = 0;
+    for (int y = HEADLINE_TOP; y < dark.Height(); ++y) {
+        for (int x = 0; x < dark.Width(); ++x) bright += dark.At(x, y) == WHITE;
+    }
+    EXPECT_GT(bright, 100) << "the headline and the status texts";
+    EXPECT_TRUE(darkAgain.SameRows(dark, 0, dark.Height()));
+    EXPECT_TRUE(lightAgain.SameRows(light, 0, light.Height())) << "light as it always was";
+}
+
 // High contrast on, with the window black, text white, highlight cyan and
-// grey text green: texts, frame, bar and separator take the theme's colours.
-// The colours are the session's, so they are put back before the checks.
+// grey text green: texts, frame, bar and separator take the theme's colours,
+// whatever the app mode. The colours are the session's, so they are put back
+// before the checks.
 TEST_F(DrawingTest, HighContrastThemeColoursEverything) {
+    AppMode dark(window, 0);
     COLORREF const WHITE = RGB(255, 255, 255), CYAN = RGB(0, 255, 255), GREEN = RGB(0, 255, 0);
     int const elements[] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_HIGHLIGHT, COLOR_GRAYTEXT};
     COLORREF const theme[] = {BLACK, WHITE, CYAN, GREEN};
