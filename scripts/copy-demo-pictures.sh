@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 pictures="${1:-build/windows}/demo"
-for name in engaged-100 discharge-68 countdown-12 warning-10-minutes warning-1-minute \
+for name in engaged-100 discharge-68 dark-mode countdown-12 warning-10-minutes warning-1-minute \
     after-the-end notice tray-menu about tray-icons; do
     cp "$pictures/$name.png" "docs/demo-$name.png"
 done

@@ -35,7 +35,7 @@ void PlaceAboveTheTrayIcon(HWND window) {
 // window, whose headline tells the moment.
 RECT PictureArea(const RunningProgram& program, Moment moment, HWND shown) {
     RECT area = WindowArea(shown);
-    if (moment == Moment::TrayMenu || moment == Moment::Window) {
+    if (moment == Moment::TrayMenu || moment == Moment::Window || moment == Moment::DarkWindow) {
         int const margin = moment == Moment::TrayMenu ? 60 : 0;
         area = {area.left - margin, area.top - margin, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     } else if (moment == Moment::Notice || moment == Moment::WarningBox) {

@@ -18,6 +18,7 @@ const StoryStep kDischargeStory[] = {
     {1, 100, 100,   4,    0, 400, 2000, Moment::Window,     "plugged-in",         INACTIVE},
     {0, 100, 100,   1,    0,   0, 3000, Moment::Window,     "engaged-100",        "Calibrated Battery: 100%\nTime Remaining: 02:00"},
     {0,  99,  37,  63,    0, 350, 3000, Moment::Window,     "discharge-68",       "Calibrated Battery: 68%\nTime Remaining: 01:22"},
+    {0,  37,  37,   0,    0,   0, 3000, Moment::DarkWindow, "dark-mode",          "Calibrated Battery: 68%\nTime Remaining: 01:22"},
     {0,  36,   2,  35,    0, 350,    0, Moment::None,       nullptr,              nullptr},
     {0,   1,   1,   0, 1020,  15,    0, Moment::None,       nullptr,              nullptr},
     {0,   1,   1,   0,  900,  60, 3000, Moment::Window,     "countdown-12",       "Calibrated Battery: 12%\nTime Remaining: 00:15"},
@@ -120,11 +121,29 @@ void PointBesideTheTrayIcon() {
     SetCursorPos(bar.right - 40, bar.top);
 }
 
+// Windows' app mode as Settings switches it: the value, then the broadcast.
+void SwitchAppsToDark(bool dark) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize", 0,
+                        nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    DWORD const light = 0;
+    if (dark) RegSetValueExA(key, "AppsUseLightTheme", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&light), sizeof light);
+    else RegDeleteValueA(key, "AppsUseLightTheme");
+    RegCloseKey(key);
+    SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("ImmersiveColorSet"),
+                        SMTO_ABORTIFHUNG, 1000, nullptr);
+}
+
 HWND OpenMoment(const RunningProgram& program, Moment moment) {
     DWORD id = program.process.dwProcessId;
     switch (moment) {
     case Moment::None:
     case Moment::Window:     return program.window;
+    case Moment::DarkWindow:
+        SwitchAppsToDark(true);
+        return program.window;
     case Moment::WarningBox: return WaitForTheTicksDialog(id, "Battery Alert");
     case Moment::Notice:     return WaitForTheTicksDialog(id, "Corvane Alert");
     case Moment::TrayMenu:
@@ -140,6 +159,10 @@ HWND OpenMoment(const RunningProgram& program, Moment moment) {
 
 bool CloseMoment(Moment moment, HWND shown) {
     if (moment == Moment::Window) return true;
+    if (moment == Moment::DarkWindow) {
+        SwitchAppsToDark(false);
+        return true;
+    }
     if (moment == Moment::TrayMenu) {
         PostMessageA(shown, WM_KEYDOWN, VK_ESCAPE, 0);
     } else {

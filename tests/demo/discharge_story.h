@@ -13,6 +13,7 @@
 enum class Moment {
     None,
     Window,      // the status window as the step left it
+    DarkWindow,  // the status window once Settings has switched apps to dark
     WarningBox,  // the step's last tick opens the warning box
     Notice,      // the step's last tick opens the calibration notice
     TrayMenu,    // the tray icon's menu, opened with a right click
