@@ -242,6 +242,7 @@ void OnTrayCallback(HWND window, LPARAM lParam) {
         POINT pointer;
         GetCursorPos(&pointer);
         bool const escaped = ShowTrayMenu(window, pointer.x, pointer.y);
+        // A right click's own WM_CONTEXTMENU, if it comes, follows the menu's end closely.
         g_rightClick.since = GetTickCount();
         if (intent == TrayIntent::KeyMenu && escaped) ReturnKeyboardToTray();
         break;
