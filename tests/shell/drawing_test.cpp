@@ -412,26 +412,6 @@ BOOL WINAPI ReportHighContrastOn(UINT action, UINT, void* answer, UINT) {
     return TRUE;
 }
 
-// Points this program's import of a user32 function elsewhere; the import it replaced.
-FARPROC Reimport(const char* function, FARPROC replacement) {
-    auto const base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-    auto const headers = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    auto library = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
-        base + headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
-    FARPROC const current = GetProcAddress(GetModuleHandleA("user32.dll"), function);
-    for (; library->Name; ++library) {
-        for (auto slot = reinterpret_cast<FARPROC*>(base + library->FirstThunk); *slot; ++slot) {
-            if (*slot != current) continue;
-            DWORD protection;
-            VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
-            *slot = replacement;
-            VirtualProtect(slot, sizeof *slot, protection, &protection);
-            return current;
-        }
-    }
-    return nullptr;
-}
-
 // Windows' app mode in the session's registry, as Settings writes it and
 // announces it, for one test; then no value again, which is light.
 class AppMode {

@@ -2,6 +2,7 @@
 
 #include "main_window.h"
 #include "resource.h"
+#include "system_library.h"
 #include "tray_icon.h"
 
 #include <cstdio>
@@ -261,6 +262,52 @@ std::string ResourcePicture(int id, int size) {
     std::string picture = PictureOf(icon);
     if (icon) DestroyIcon(icon);
     return picture;
+}
+
+FARPROC Reimport(const char* function, FARPROC replacement) {
+    auto const base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    auto const headers = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto library = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
+        base + headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+    for (; library->Name; ++library) {
+        // The names are in the lookup table; the address table beside it holds what the loader found.
+        auto name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->OriginalFirstThunk);
+        auto slot = reinterpret_cast<FARPROC*>(base + library->FirstThunk);
+        for (; name->u1.AddressOfData; ++name, ++slot) {
+            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) ||
+                std::strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name, function)) {
+                continue;
+            }
+            FARPROC const replaced = *slot;
+            DWORD protection;
+            VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
+            *slot = replacement;
+            VirtualProtect(slot, sizeof *slot, protection, &protection);
+            return replaced;
+        }
+    }
+    return nullptr;
+}
+
+StandIn* StandIn::lookedUp_ = nullptr;
+
+StandIn::StandIn(const char* function, FARPROC standIn)
+    : function_(function), standIn_(standIn), imported_(Reimport(function, standIn)) {
+    if (imported_) return;
+    getProcAddress_ = Reimport("GetProcAddress", reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(LookUp)));
+    lookedUp_ = this;
+}
+
+StandIn::~StandIn() {
+    if (imported_) Reimport(function_, imported_);
+    if (getProcAddress_) Reimport("GetProcAddress", getProcAddress_);
+    if (lookedUp_ == this) lookedUp_ = nullptr;
+}
+
+FARPROC WINAPI StandIn::LookUp(HMODULE module, LPCSTR name) {
+    // A "name" below 0x10000 is an ordinal.
+    if (!IS_INTRESOURCE(name) && std::strcmp(name, lookedUp_->function_) == 0) return lookedUp_->standIn_;
+    return AsFunction<decltype(&LookUp)>(lookedUp_->getProcAddress_)(module, name);
 }
 
 std::string ClassOf(HWND window) {

@@ -154,6 +154,37 @@ private:
     static ModalDriver* current_;
 };
 
+// Points this program's import of a system function, found by its name,
+// elsewhere; the import it replaced, or null where there is none.
+FARPROC Reimport(const char* function, FARPROC replacement);
+
+// For the object's life, this program's calls of a system function go to a
+// stand-in, so that a test sees what the shell asks of Windows where Wine
+// would not mind: through the program's import of it or, for a function the
+// shell looks up by name when it needs it (FindSystemFunction), through
+// GetProcAddress's answer, for one such function at a time.
+class StandIn {
+public:
+    template <typename Function>
+    StandIn(const char* function, Function* standIn)
+        : StandIn(function, reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(standIn))) {}
+    StandIn(const char* function, FARPROC standIn);
+    ~StandIn();
+    StandIn(const StandIn&) = delete;
+    StandIn& operator=(const StandIn&) = delete;
+
+    // Windows' own function, where it was imported.
+    FARPROC System() const { return imported_; }
+
+private:
+    static FARPROC WINAPI LookUp(HMODULE module, LPCSTR name);
+    const char* function_;
+    FARPROC standIn_;
+    FARPROC imported_;
+    FARPROC getProcAddress_ = nullptr;
+    static StandIn* lookedUp_;
+};
+
 std::string ClassOf(HWND window);
 std::string TextOf(HWND window);
 
