@@ -11,11 +11,6 @@ namespace {
 
 typedef BOOL(WINAPI* PlaySoundFunction)(LPCSTR sound, HMODULE module, DWORD flags);
 
-// winmm is not a KnownDLL, so it is not imported: it is loaded from System32
-// when the first alert sounds, and stays loaded so that the sound, which
-// plays on while the warning box is up, is not cut off.
-PlaySoundFunction g_playSound;
-
 }  // namespace
 
 void ShowCalibrationNotice(void* owner) {
@@ -38,12 +33,15 @@ INT_PTR CALLBACK NoticeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 }
 
 void RaiseLowBatteryAlert() {
-    if (!g_playSound) {
-        g_playSound = AsFunction<PlaySoundFunction>(FindSystemFunction("winmm.dll", "PlaySoundA"));
-    }
+    // winmm is not a KnownDLL, so it is not imported: it is loaded from System32
+    // when the first alert sounds, and stays loaded so that the sound, which
+    // plays on while the warning box is up, is not cut off. Looked up at every
+    // alert, like the tray's user32 call, so that a stand-in for the lookup in
+    // the shell tests hears each alert, whichever test raised one first.
+    auto playSound = AsFunction<PlaySoundFunction>(FindSystemFunction("winmm.dll", "PlaySoundA"));
     // Started without waiting, so the sound plays while the box is up; with
     // no winmm the box still comes, silently.
-    if (g_playSound) g_playSound("SystemHand", nullptr, SND_ALIAS | SND_ASYNC);
+    if (playSound) playSound("SystemHand", nullptr, SND_ALIAS | SND_ASYNC);
     MessageBoxA(nullptr, "Battery is getting low. Plug in soon.", "Battery Alert",
                 MB_OK | MB_ICONWARNING);
 }

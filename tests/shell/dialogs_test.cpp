@@ -10,6 +10,8 @@
 #include "resource.h"
 #include "tray_icon.h"
 
+#include <mmsystem.h>
+
 #include <cstring>
 
 namespace {
@@ -470,7 +472,19 @@ TEST_F(DialogTest, NoticeDialogProcReadsTheBoxOnOkAndCancelOnly) {
     DestroyWindow(notice);
 }
 
+// What the alert asked winmm to play, and how.
+std::string g_sound;
+DWORD g_soundFlags;
+
+BOOL WINAPI RecordSound(LPCSTR sound, HMODULE, DWORD flags) {
+    g_sound = sound;
+    g_soundFlags = flags;
+    return TRUE;
+}
+
 TEST_F(DialogTest, LowBatteryAlertIsAWarningBox) {
+    g_sound.clear();
+    StandIn playSound("PlaySoundA", RecordSound);
     std::string text;
     HICON icon = nullptr;
     std::vector<std::string> buttons;
@@ -496,6 +510,8 @@ TEST_F(DialogTest, LowBatteryAlertIsAWarningBox) {
     EXPECT_EQ(icon, LoadIconA(nullptr, IDI_WARNING)) << "the system's warning icon";
     EXPECT_EQ(buttons, std::vector<std::string>{"1 OK"}) << "one OK button";
     EXPECT_EQ(owner, nullptr) << "no owner window";
+    EXPECT_EQ(g_sound, "SystemHand");
+    EXPECT_EQ(g_soundFlags, DWORD(SND_ALIAS | SND_ASYNC)) << "the system's sound, played without holding the loop";
 }
 
 }  // namespace
