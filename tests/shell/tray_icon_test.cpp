@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <tuple>
 
 namespace {
 
@@ -323,6 +324,41 @@ TEST_F(TrayTest, ChoosingAboutInTheMenuOpensTheAboutBox) {
     EXPECT_EQ(driver.dialogs, std::vector<std::string>{"About"});
     EXPECT_EQ(driver.forcedCloses, 0);
     EXPECT_TRUE(IsWindow(window));
+}
+
+std::tuple<HWND, UINT, DWORD> g_letThrough;
+
+BOOL WINAPI RecordFilterChange(HWND window, UINT message, DWORD action, void*) {
+    g_letThrough = std::make_tuple(window, message, action);
+    return TRUE;
+}
+
+HWND WINAPI FindNoWindow(LPCSTR, LPCSTR) { return nullptr; }
+BOOL WINAPI AnswerHung(HWND) { return TRUE; }
+
+// Explorer's troubles, which Wine's never has. An elevated Corvane hears a
+// restarted Explorer's TaskbarCreated only if it lets that message through;
+// and a tick leaves a missing or hung shell alone, as a call would wait
+// seconds on it, until it answers again.
+TEST_F(TrayTest, TaskbarCreatedIsLetThroughAndAShellThatCannotAnswerIsLeftAlone) {
+    g_letThrough = {};
+    {
+        StandIn filter("ChangeWindowMessageFilterEx", RecordFilterChange);
+        tray.addsToRefuse = 1;  // so that each tick adds the icon, where the shell can answer
+        AddTrayIcon(window);
+    }
+    EXPECT_EQ(g_letThrough, std::make_tuple(window, RegisterWindowMessageA("TaskbarCreated"), DWORD(MSGFLT_ALLOW)));
+    WritePowerScript("1 100");
+    auto tick = [&] {
+        tray.calls.clear();
+        SendMessageA(window, WM_TIMER, POLL_TIMER_ID, 0);
+        return tray.Messages();
+    };
+    for (bool hung : {false, true}) {
+        StandIn const shell = hung ? StandIn("IsHungAppWindow", AnswerHung) : StandIn("FindWindowA", FindNoWindow);
+        EXPECT_EQ(tick(), std::vector<DWORD>{}) << (hung ? "a hung one" : "no task bar");
+    }
+    EXPECT_EQ(tick(), (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION})) << "one that answers again";
 }
 
 }  // namespace
