@@ -93,13 +93,17 @@ TEST_F(DischargeTest, EveryCountdownStepIsSavedBeforeTheTrayUpdate) {
 }
 
 // The countdown resumes from the file after a restart; the alert latch is not
-// kept, so a restart below ten minutes raises the alert again at once.
+// kept, so a restart at ten minutes or less raises the alert again at once. A
+// first step to the last minute or below ends calibration, and the display
+// stays at that minute.
 TEST_F(DischargeTest, ARestartContinuesTheCountdownFromTheFile) {
     struct Case {
         std::int32_t saved;
         std::int32_t afterFirstStep;
         int alerts;
-    } cases[] = {{1800, 1795, 0}, {605, 600, 1}, {500, 495, 1}};
+        bool ends;
+    } cases[] = {{1800, 1795, 0, false}, {610, 605, 0, false}, {605, 600, 1, false}, {600, 595, 1, false},
+                 {70, 65, 1, false},     {65, 60, 1, true},     {60, 55, 1, true},     {0, -5, 1, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE("saved " + std::to_string(c.saved));
         g_calibration = CalibrationState{};
@@ -108,21 +112,11 @@ TEST_F(DischargeTest, ARestartContinuesTheCountdownFromTheFile) {
         LoadState();
         restarted.TickOn(0, 1);
         EXPECT_EQ(g_calibration.remainingSeconds, c.afterFirstStep);
+        EXPECT_EQ(g_calibration.displayedRemaining, c.ends ? 60 : c.afterFirstStep);
         EXPECT_EQ(restarted.Count(HostCall::RaiseLowBatteryAlert), c.alerts);
         EXPECT_EQ(restarted.Count(HostCall::ShowCalibrationNotice), 0);
-        EXPECT_EQ(ReadFileBytes(kStateFileName), StateFileBytes(1, c.afterFirstStep, 1, 0));
+        EXPECT_EQ(ReadFileBytes(kStateFileName), StateFileBytes(c.ends ? 0 : 1, c.afterFirstStep, c.ends ? 0 : 1, 0));
     }
-}
-
-TEST_F(DischargeTest, AnExhaustedSavedReserveEndsCalibrationOnItsFirstStep) {
-    WriteFileBytes(kStateFileName, StateFileBytes(1, 0, 1, 0));
-    LoadState();
-    host.TickOn(0, 1);
-    EXPECT_EQ(g_calibration.remainingSeconds, -5);
-    EXPECT_EQ(g_calibration.displayedRemaining, 60);
-    EXPECT_EQ(g_calibration.calibrationActive, 0);
-    EXPECT_EQ(host.Count(HostCall::RaiseLowBatteryAlert), 1);
-    EXPECT_EQ(ReadFileBytes(kStateFileName), StateFileBytes(0, -5, 0, 0));
 }
 
 TEST_F(DischargeTest, AFailedReadChangesOnlyTheStatusText) {

@@ -14,7 +14,7 @@ TEST_F(PlugAndNoticeTest, UnpluggingAtStartUpEngagesOnlyAboveNinetyPercent) {
     struct Case {
         int percent;
         bool engages;
-    } cases[] = {{100, true}, {91, true}, {255, true}, {90, false}, {50, false}, {1, false}, {0, false}};
+    } cases[] = {{100, true}, {91, true}, {255, true}, {90, false}, {89, false}, {1, false}, {0, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE("unplugged at " + std::to_string(c.percent));
         SetUp();
@@ -55,68 +55,78 @@ TEST_F(PlugAndNoticeTest, ASuppressedNoticeIsStillOfferedToTheHostOnce) {
     EXPECT_EQ(ReadFileBytes(kStateFileName), StateFileBytes(0, 0, 0, 1));
 }
 
-TEST_F(PlugAndNoticeTest, PluggingInDuringTheCountdownAtOnePercentEndsCalibration) {
-    g_calibration.calibrationActive = 1;
-    host.TickOn(0, 1);
-    host.TickOn(0, 1);
-    host.TickOn(1, 1);
-    EXPECT_EQ(g_calibration.calibrationActive, 0);
-    EXPECT_EQ(g_calibration.countdownStarted, 0);
-    EXPECT_EQ(g_calibration.noticeShownThisDischarge, 0);
-    EXPECT_EQ(ReadFileBytes(kStateFileName), StateFileBytes(0, 3590, 0, 0));
-    EXPECT_EQ(Status(), "\nPower Source: External\nCalibration: Inactive\nSystem Battery: 1%");
-
-    host.TickOn(0, 50);
-    EXPECT_EQ(host.Count(HostCall::ShowCalibrationNotice), 1);
-}
-
-TEST_F(PlugAndNoticeTest, PluggingInAboveOnePercentKeepsCalibrationEngaged) {
-    host.TickOn(0, 95);
-    host.TickOn(0, 60);
-    host.TickOn(1, 60);
-    EXPECT_EQ(g_calibration.calibrationActive, 1);
-    EXPECT_EQ(Status(), "\nPower Source: External\nCalibration: Inactive\nSystem Battery: 60%")
-        << "on external power the text says Inactive even while engaged";
-    host.TickOn(0, 70);
-    host.TickOn(0, 69);
-    EXPECT_EQ(g_calibration.calibrationActive, 1);
-    EXPECT_EQ(host.Count(HostCall::ShowCalibrationNotice), 0);
+// Plugging in during the countdown ends calibration at 1% or less and re-arms
+// the notice. Above 1% calibration stays engaged, the next unplug leaves it
+// so, and on external power the text says Inactive all the same.
+TEST_F(PlugAndNoticeTest, PluggingInDuringTheCountdownEndsCalibrationAtOnePercentOrLess) {
+    struct Case {
+        int percent;
+        bool ends;
+    } cases[] = {{0, true}, {1, true}, {2, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("plugged in at " + std::to_string(c.percent));
+        SetUp();
+        RecordingHost fresh;
+        g_calibration.calibrationActive = 1;
+        g_calibration.noticeShownThisDischarge = 1;
+        fresh.TickOn(0, 1);
+        fresh.TickOn(0, 1);
+        fresh.TickOn(1, c.percent);
+        EXPECT_EQ(ReadFileBytes(kStateFileName), StateFileBytes(c.ends ? 0 : 1, 3590, c.ends ? 0 : 1, 0));
+        EXPECT_EQ(Status(), "\nPower Source: External\nCalibration: Inactive\nSystem Battery: " +
+                                std::to_string(c.percent) + "%");
+        fresh.TickOn(0, 50);
+        EXPECT_EQ(g_calibration.calibrationActive, c.ends ? 0 : 1);
+        EXPECT_EQ(fresh.Count(HostCall::ShowCalibrationNotice), c.ends ? 1 : 0);
+    }
 }
 
 // Once the countdown has begun, a figure back in 2...89% on battery cannot be
-// trusted: calibration is dropped and the tick is handled as an unplug.
-TEST_F(PlugAndNoticeTest, AFigureThatComesBackDuringTheCountdownDropsCalibration) {
-    host.TickOn(0, 95);
-    host.TickOn(0, 1);
-    host.TickOn(0, 1);
-    host.TickOn(0, 40);
-    EXPECT_EQ(g_calibration.calibrationActive, 0);
-    EXPECT_EQ(g_calibration.countdownStarted, 0);
-    EXPECT_EQ(host.Count(HostCall::ShowCalibrationNotice), 1);
-    EXPECT_EQ(g_calibration.displayedRemaining, 0);
-    EXPECT_EQ(ReadFileBytes(kStateFileName), StateFileBytes(0, 3590, 0, 0));
-}
-
-TEST_F(PlugAndNoticeTest, AJumpToNinetyPercentOnlyPausesTheCountdown) {
-    host.TickOn(0, 95);
-    host.TickOn(0, 1);
-    host.TickOn(0, 92);
-    EXPECT_EQ(g_calibration.calibrationActive, 1);
-    EXPECT_EQ(g_calibration.displayedRemaining, 0);
-    EXPECT_EQ(g_calibration.remainingSeconds, 3595);
-    host.TickOn(0, 1);
-    EXPECT_EQ(g_calibration.remainingSeconds, 3590);
-    EXPECT_EQ(host.Count(HostCall::ShowCalibrationNotice), 0);
+// trusted: calibration is dropped and the tick is handled as an unplug. At
+// 90% or more the countdown only pauses, and it goes on from where it stopped
+// when the figure is back at 1%.
+TEST_F(PlugAndNoticeTest, AFigureThatComesBackDuringTheCountdown) {
+    struct Case {
+        int percent;
+        bool drops;
+        int displayed;
+        std::int32_t remainingBackAtOne;
+    } cases[] = {{0, false, 3590, 3585}, {1, false, 3590, 3585}, {2, true, 0, 3595},
+                 {89, true, 0, 3595},    {90, false, 0, 3590},   {91, false, 0, 3590}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("back at " + std::to_string(c.percent));
+        SetUp();
+        RecordingHost fresh;
+        fresh.TickOn(0, 95);
+        fresh.TickOn(0, 1);
+        fresh.TickOn(0, c.percent);
+        EXPECT_EQ(g_calibration.calibrationActive, c.drops ? 0 : 1);
+        EXPECT_EQ(g_calibration.displayedRemaining, c.displayed);
+        EXPECT_EQ(fresh.Count(HostCall::ShowCalibrationNotice), c.drops ? 1 : 0);
+        fresh.TickOn(0, 1);
+        EXPECT_EQ(ReadFileBytes(kStateFileName),
+                  StateFileBytes(c.drops ? 0 : 1, c.remainingBackAtOne, c.drops ? 0 : 1, 0));
+    }
 }
 
 // On battery at a full figure after a tick that was not on external power
 // (an unknown line status, or a discharge refused earlier), the tick is
 // handled as the moment of unplugging.
-TEST_F(PlugAndNoticeTest, AFullFigureOnBatteryAfterABatteryTickEngages) {
-    host.TickOn(255, 95);
-    EXPECT_EQ(g_calibration.previousOnExternal, 0);
-    host.TickOn(0, 95);
-    EXPECT_EQ(g_calibration.calibrationActive, 1);
+TEST_F(PlugAndNoticeTest, AFullFigureOnBatteryAfterABatteryTickIsAnUnplug) {
+    struct Case {
+        int percent;
+        bool engages;
+        int notices;
+    } cases[] = {{91, true, 0}, {90, false, 1}, {89, false, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("on battery at " + std::to_string(c.percent));
+        SetUp();
+        RecordingHost fresh;
+        fresh.TickOn(255, c.percent);
+        fresh.TickOn(0, c.percent);
+        EXPECT_EQ(g_calibration.calibrationActive, c.engages ? 1 : 0);
+        EXPECT_EQ(fresh.Count(HostCall::ShowCalibrationNotice), c.notices);
+    }
 
     SetUp();
     RecordingHost refused;
