@@ -435,10 +435,19 @@ private:
     HWND window_;
 };
 
+// The captions asked of DWM, answered as Windows 10 before version 20H1
+// answers, which knows the dark caption only as attribute 19.
+std::string g_captions;
+
+HRESULT WINAPI RecordCaption(HWND, DWORD attribute, LPCVOID value, DWORD) {
+    g_captions += std::to_string(attribute) + (*static_cast<const BOOL*>(value) ? " dark, " : " light, ");
+    return attribute == 19 ? S_OK : E_INVALIDARG;
+}
+
 // Dark from the start, and light and dark again as each change is announced:
 // the background the task bar's dark grey, texts, frame and separator bright
-// or mid grey, the bar's empty part dark grey and its fills blue; light, as
-// no value, exactly as ever.
+// or mid grey, the bar's empty part dark grey and its fills blue, and the
+// caption dark; light, as no value, exactly as ever.
 TEST_F(DrawingTest, DarkAppModeFromTheStartAndOnEachChange) {
     COLORREF const DARK = RGB(32, 32, 32), WHITE = RGB(255, 255, 255), DARK_GREY = RGB(64, 64, 64),
                    MID_GREY = RGB(128, 128, 128);
@@ -447,7 +456,9 @@ TEST_F(DrawingTest, DarkAppModeFromTheStartAndOnEachChange) {
                   "\nPower Source: Battery\nCalibration: Active\nSystem Battery: 60%");
     Canvas light(window), dark(window), lightAgain(window), darkAgain(window);
     PaintStatusWindow(light.Dc(), window);
+    g_captions.clear();
     {
+        StandIn caption("DwmSetWindowAttribute", RecordCaption);
         AppMode mode(nullptr, 0);
         DestroyWindowQuietly(window);
         ASSERT_TRUE(InitInstance(TestModule(), SW_HIDE));
@@ -478,6 +489,7 @@ TEST_F(DrawingTest, DarkAppModeFromTheStartAndOnEachChange) {
     }
     EXPECT_GT(bright, 100) << "the headline and the status texts";
     EXPECT_TRUE(darkAgain.SameRows(dark, 0, dark.Height()));
+    EXPECT_EQ(g_captions, "20 dark, 19 dark, 20 light, 19 light, 20 dark, 19 dark, 20 light, 19 light, ");
     EXPECT_TRUE(lightAgain.SameRows(light, 0, light.Height())) << "light as it always was";
 }
 
