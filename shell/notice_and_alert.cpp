@@ -35,9 +35,8 @@ INT_PTR CALLBACK NoticeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 void RaiseLowBatteryAlert() {
     // winmm is not a KnownDLL, so it is not imported: it is loaded from System32
     // when the first alert sounds, and stays loaded so that the sound, which
-    // plays on while the warning box is up, is not cut off. Looked up at every
-    // alert, like the tray's user32 call, so that a stand-in for the lookup in
-    // the shell tests hears each alert, whichever test raised one first.
+    // plays on while the warning box is up, is not cut off. Alerts are rare,
+    // so the function is looked up each time rather than kept.
     auto playSound = AsFunction<PlaySoundFunction>(FindSystemFunction("winmm.dll", "PlaySoundA"));
     // Started without waiting, so the sound plays while the box is up; with
     // no winmm the box still comes, silently.

@@ -1,6 +1,7 @@
 #include "tray_icon.h"
 
 #include "corvane_version.h"
+#include "main_window.h"
 #include "power_status.h"
 #include "resource.h"
 #include "system_library.h"
@@ -25,7 +26,6 @@ char const TRAY_TIP[] = CORVANE_NAME_AND_VERSION;
 WORD const LEVEL_ICON_IDS[] = {IDI_EXTERNAL, IDI_LEVEL_EMPTY, IDI_LEVEL_LOW, IDI_LEVEL_MEDIUM, IDI_LEVEL_FULL};
 int const LEVEL_COUNT = sizeof LEVEL_ICON_IDS / sizeof LEVEL_ICON_IDS[0];
 HICON g_levelIcons[LEVEL_COUNT];
-HINSTANCE g_iconModule;
 
 UINT g_taskbarCreatedMessage;
 
@@ -57,21 +57,23 @@ typedef BOOL(WINAPI* ChangeWindowMessageFilterExFunction)(HWND window, UINT mess
                                                           void* status);
 typedef UINT(WINAPI* GetDpiForWindowFunction)(HWND window);
 
+HWND TaskBar() { return FindWindowA("Shell_TrayWnd", nullptr); }
+
 // The size the notification area draws its icons at: the small-icon size
 // of the task bar's scaling, 16 px at 100 %. Windows tells this DPI-unaware
 // program 16 px at every scaling, but the task bar's own window knows its
 // DPI; before Windows 10 version 1607 it cannot be asked.
 int TrayIconSize() {
     auto const dpiOf = AsFunction<GetDpiForWindowFunction>(FindSystemFunction("user32.dll", "GetDpiForWindow"));
-    UINT const dpi = dpiOf ? dpiOf(FindWindowA("Shell_TrayWnd", nullptr)) : 0;
+    UINT const dpi = dpiOf ? dpiOf(TaskBar()) : 0;
     return dpi ? MulDiv(16, static_cast<int>(dpi), 96) : GetSystemMetrics(SM_CXSMICON);
 }
 
 // Whether the shell can take a call now. A call to a hung Explorer waits
 // seconds before it fails, so a tick makes at most one such call.
 bool ShellAnswers() {
-    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
-    return taskbar && !IsHungAppWindow(taskbar);
+    HWND const taskBar = TaskBar();
+    return taskBar && !IsHungAppWindow(taskBar);
 }
 
 // With version 3 the shell reports Enter and Space on the icon as
@@ -164,7 +166,6 @@ void ShowAndBringToFront(HWND window) {
 }  // namespace
 
 void LoadLevelIcons(HINSTANCE instance) {
-    g_iconModule = instance;
     int const size = TrayIconSize();
     for (int i = 0; i < LEVEL_COUNT; ++i) {
         HICON const previous = g_levelIcons[i];
@@ -199,7 +200,7 @@ void RestoreTrayIcon() {
     // shown is loaded again, at the new size. Once the icon was added, the
     // record always holds one of the level pictures.
     HICON* const shown = std::find(g_levelIcons, g_levelIcons + LEVEL_COUNT, g_trayRecord.hIcon);
-    LoadLevelIcons(g_iconModule);
+    LoadLevelIcons(g_instance);
     ShowInTray(*shown, true);
 }
 
