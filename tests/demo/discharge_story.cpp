@@ -1,5 +1,7 @@
 #include "discharge_story.h"
 
+#include "app_mode_switch.h"
+
 #include <cstdio>
 
 namespace {
@@ -8,6 +10,7 @@ char const INACTIVE[] = "Calibrated Battery: 0%\nTime Remaining: 00:00";
 int const COUNTDOWN_STEP_SECONDS = 5;
 // Long enough for the window that a moment opens to be painted.
 DWORD const PAINT_MS = 250;
+DWORD const DARK = 0;  // AppsUseLightTheme
 
 }  // namespace
 
@@ -121,18 +124,10 @@ void PointBesideTheTrayIcon() {
     SetCursorPos(bar.right - 40, bar.top);
 }
 
-// Windows' app mode as Settings switches it: the value, then the broadcast.
-void SwitchAppsToDark(bool dark) {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize", 0,
-                        nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-        return;
-    }
-    DWORD const light = 0;
-    if (dark) RegSetValueExA(key, "AppsUseLightTheme", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&light), sizeof light);
-    else RegDeleteValueA(key, "AppsUseLightTheme");
-    RegCloseKey(key);
-    SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("ImmersiveColorSet"),
+// As Settings switches it: the value, then the broadcast.
+void SwitchAppMode(const DWORD* appsUseLightTheme) {
+    SetAppsUseLightTheme(appsUseLightTheme);
+    SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(APP_MODE_CHANGE),
                         SMTO_ABORTIFHUNG, 1000, nullptr);
 }
 
@@ -142,7 +137,7 @@ HWND OpenMoment(const RunningProgram& program, Moment moment) {
     case Moment::None:
     case Moment::Window:     return program.window;
     case Moment::DarkWindow:
-        SwitchAppsToDark(true);
+        SwitchAppMode(&DARK);
         return program.window;
     case Moment::WarningBox: return WaitForTheTicksDialog(id, "Battery Alert");
     case Moment::Notice:     return WaitForTheTicksDialog(id, "Corvane Alert");
@@ -160,7 +155,7 @@ HWND OpenMoment(const RunningProgram& program, Moment moment) {
 bool CloseMoment(Moment moment, HWND shown) {
     if (moment == Moment::Window) return true;
     if (moment == Moment::DarkWindow) {
-        SwitchAppsToDark(false);
+        SwitchAppMode(nullptr);
         return true;
     }
     if (moment == Moment::TrayMenu) {

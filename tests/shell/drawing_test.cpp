@@ -3,6 +3,7 @@
 // headline, the separator and the status text.
 #include "shell_harness.h"
 
+#include "app_mode_switch.h"
 #include "main_window.h"
 #include "power_tick.h"
 #include "status_drawing.h"
@@ -412,32 +413,28 @@ BOOL WINAPI ReportHighContrastOn(UINT action, UINT, void* answer, UINT) {
     return TRUE;
 }
 
-// Windows' app mode in the session's registry, as Settings writes it and
-// announces it, for one test; then no value again, which is light.
+// Windows' app mode as Settings switches it, told to the status window; at
+// the end no value again, which is light.
 class AppMode {
 public:
-    AppMode(HWND window, DWORD light) : window_(window) { Set(&light); }
-    ~AppMode() { Set(nullptr); }
+    explicit AppMode(HWND* window) : window_(window) {}
+    ~AppMode() { Switch(nullptr); }
     AppMode(const AppMode&) = delete;
     AppMode& operator=(const AppMode&) = delete;
 
-    void Set(const DWORD* light) {
-        HKEY key;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize", 0,
-                                  nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr), ERROR_SUCCESS);
-        if (light) RegSetValueExA(key, "AppsUseLightTheme", 0, REG_DWORD, reinterpret_cast<const BYTE*>(light), sizeof *light);
-        else RegDeleteValueA(key, "AppsUseLightTheme");
-        RegCloseKey(key);
-        SendMessageA(window_, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("ImmersiveColorSet"));
+    void Switch(const DWORD* appsUseLightTheme) {
+        SetAppsUseLightTheme(appsUseLightTheme);
+        SendMessageA(*window_, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(APP_MODE_CHANGE));
     }
 
 private:
-    HWND window_;
+    HWND* window_;  // the test's, which it may make anew
 };
 
 // The captions asked of DWM, answered as Windows 10 before version 20H1
 // answers, which knows the dark caption only as attribute 19.
 std::string g_captions;
+DWORD const DARK_MODE = 0;
 
 HRESULT WINAPI RecordCaption(HWND, DWORD attribute, LPCVOID value, DWORD) {
     g_captions += std::to_string(attribute) + (*static_cast<const BOOL*>(value) ? " dark, " : " light, ");
@@ -459,7 +456,8 @@ TEST_F(DrawingTest, DarkAppModeFromTheStartAndOnEachChange) {
     g_captions.clear();
     {
         StandIn caption("DwmSetWindowAttribute", RecordCaption);
-        AppMode mode(nullptr, 0);
+        AppMode mode(&window);
+        SetAppsUseLightTheme(&DARK_MODE);
         DestroyWindowQuietly(window);
         ASSERT_TRUE(InitInstance(TestModule(), SW_HIDE));
         window = g_statusWindow;
@@ -467,10 +465,10 @@ TEST_F(DrawingTest, DarkAppModeFromTheStartAndOnEachChange) {
         PaintStatusWindow(dark.Dc(), window);
         ShowWindow(window, SW_SHOWNOACTIVATE);
         UpdateWindow(window);
-        AppMode toggled(window, 1);
+        DWORD const lightMode = 1;
+        mode.Switch(&lightMode);
         PaintStatusWindow(lightAgain.Dc(), window);
-        DWORD const zero = 0;
-        toggled.Set(&zero);
+        mode.Switch(&DARK_MODE);
         EXPECT_NE(GetUpdateRect(window, nullptr, FALSE), 0) << "repainted at once";
         PaintStatusWindow(darkAgain.Dc(), window);
     }
@@ -498,7 +496,8 @@ TEST_F(DrawingTest, DarkAppModeFromTheStartAndOnEachChange) {
 // whatever the app mode. The colours are the session's, so they are put back
 // before the checks.
 TEST_F(DrawingTest, HighContrastThemeColoursEverything) {
-    AppMode dark(window, 0);
+    AppMode dark(&window);
+    dark.Switch(&DARK_MODE);
     COLORREF const WHITE = RGB(255, 255, 255), CYAN = RGB(0, 255, 255), GREEN = RGB(0, 255, 0);
     int const elements[] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_HIGHLIGHT, COLOR_GRAYTEXT};
     COLORREF const theme[] = {BLACK, WHITE, CYAN, GREEN};
