@@ -8,16 +8,6 @@
 
 namespace {
 
-struct LevelIcon {
-    WORD id;
-    const char* level;
-};
-
-// In the order of the charge they stand for, from full to none and then
-// external power.
-LevelIcon const LEVEL_ICONS[] = {
-    {129, "Full"}, {130, "Medium"}, {131, "Low"}, {133, "Empty"}, {132, "External"},
-};
 int const ICON_COUNT = sizeof LEVEL_ICONS / sizeof LEVEL_ICONS[0];
 int const SIZE_COUNT = sizeof TRAY_ICON_SIZES / sizeof TRAY_ICON_SIZES[0];
 const char* const TASK_BAR_NAMES[] = {"Dark task bar, #202020", "Light task bar, #F3F3F3"};

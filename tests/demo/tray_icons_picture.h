@@ -6,6 +6,18 @@
 
 #include <string>
 
+// The level icons in the order of the charge they stand for, from full to
+// none and then external power, with the charge bars each picture shows.
+struct LevelIcon {
+    WORD id;
+    const char* level;
+    int bars;
+};
+LevelIcon const LEVEL_ICONS[] = {
+    {129, "Full", 5}, {130, "Medium", 3}, {131, "Low", 2}, {133, "Empty", 0}, {132, "External", 0},
+};
+WORD const EXTERNAL_ICON = 132;
+
 // The notification area's icon at 100, 125, 150, 200, 250 and 300 % scaling.
 int const TRAY_ICON_SIZES[] = {16, 20, 24, 32, 40, 48};
 // Windows' dark and light task bars.

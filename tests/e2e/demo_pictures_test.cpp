@@ -65,11 +65,11 @@ TEST(DemoPicturesTest, TheTrayIconsAreTheProgramsOwnEnlargedPixelForPixel) {
     Bytes picture = ReadFileBytes(path);
     HMODULE program = LoadLibraryExA(ScriptedProgram(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(program, nullptr);
-    WORD const fullToExternal[] = {129, 130, 131, 133, 132};
     for (int i = 0; i < 5; ++i) {
+        WORD const id = LEVEL_ICONS[i].id;
         for (int s = 0; s < 6; ++s) {
             int size = TRAY_ICON_SIZES[s];
-            HANDLE icon = LoadImageA(program, MAKEINTRESOURCEA(fullToExternal[i]), IMAGE_ICON, size, size, 0);
+            HANDLE icon = LoadImageA(program, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0);
             for (int b = 0; b < 2; ++b) {
                 std::vector<COLORREF> pixels = IconPixels(static_cast<HICON>(icon), size, TASK_BARS[b]);
                 RECT area = TrayIconArea(i, s, b);
@@ -83,7 +83,7 @@ TEST(DemoPicturesTest, TheTrayIconsAreTheProgramsOwnEnlargedPixelForPixel) {
                     }
                 }
                 EXPECT_GE(scale, 2) << "enlarged";
-                EXPECT_EQ(wrong, 0) << "icon " << fullToExternal[i] << " at " << size << " px on task bar " << b;
+                EXPECT_EQ(wrong, 0) << "icon " << id << " at " << size << " px on task bar " << b;
             }
             DestroyIcon(static_cast<HICON>(icon));
         }
