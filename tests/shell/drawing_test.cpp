@@ -504,17 +504,19 @@ TEST_F(DrawingTest, HighContrastThemeColoursEverything) {
     COLORREF standard[4];
     for (int i = 0; i < 4; ++i) standard[i] = GetSysColor(elements[i]);
     SetSysColors(4, elements, theme);
-    auto const answer = reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(ReportHighContrastOn));
-    FARPROC const system = Reimport("SystemParametersInfoA", answer);
     Canvas inactive(window), active(window);
-    SetState(0, 0, 0, 60);
-    PaintStatusWindow(inactive.Dc(), window);
-    SetState(1, 0, 0, 60);
-    PaintStatusWindow(active.Dc(), window);
-    GdiFlush();
-    if (system) Reimport("SystemParametersInfoA", system);
+    bool imported;
+    {
+        StandIn contrast("SystemParametersInfoA", ReportHighContrastOn);
+        imported = contrast.System() != nullptr;
+        SetState(0, 0, 0, 60);
+        PaintStatusWindow(inactive.Dc(), window);
+        SetState(1, 0, 0, 60);
+        PaintStatusWindow(active.Dc(), window);
+        GdiFlush();
+    }
     SetSysColors(4, elements, standard);
-    ASSERT_TRUE(system && inactive.Ready() && active.Ready());
+    ASSERT_TRUE(imported && inactive.Ready() && active.Ready());
 
     int const width = BarWidthOf(window), half = width / 2, filled = half * 60 / 100;
     EXPECT_EQ(inactive.Runs(FRAME_TOP_ROW, BAR_X - 1, width + 2), ExpectedRow().Add(WHITE, width + 2).Text());

@@ -19,6 +19,33 @@ char const MENU_CLASS[] = "#32768";
 
 DWORD const FORCE_CLOSE_AFTER_MS = 2000;
 
+// Points this program's import of a system function, found by its name,
+// elsewhere; the import it replaced, or null where there is none.
+FARPROC Reimport(const char* function, FARPROC replacement) {
+    auto const base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    auto const headers = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto library = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
+        base + headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+    for (; library->Name; ++library) {
+        // The names are in the lookup table; the address table beside it holds what the loader found.
+        auto name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->OriginalFirstThunk);
+        auto slot = reinterpret_cast<FARPROC*>(base + library->FirstThunk);
+        for (; name->u1.AddressOfData; ++name, ++slot) {
+            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) ||
+                std::strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name, function)) {
+                continue;
+            }
+            FARPROC const replaced = *slot;
+            DWORD protection;
+            VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
+            *slot = replacement;
+            VirtualProtect(slot, sizeof *slot, protection, &protection);
+            return replaced;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 HINSTANCE TestModule() { return GetModuleHandleA(nullptr); }
@@ -262,31 +289,6 @@ std::string ResourcePicture(int id, int size) {
     std::string picture = PictureOf(icon);
     if (icon) DestroyIcon(icon);
     return picture;
-}
-
-FARPROC Reimport(const char* function, FARPROC replacement) {
-    auto const base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-    auto const headers = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    auto library = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
-        base + headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
-    for (; library->Name; ++library) {
-        // The names are in the lookup table; the address table beside it holds what the loader found.
-        auto name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->OriginalFirstThunk);
-        auto slot = reinterpret_cast<FARPROC*>(base + library->FirstThunk);
-        for (; name->u1.AddressOfData; ++name, ++slot) {
-            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) ||
-                std::strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name, function)) {
-                continue;
-            }
-            FARPROC const replaced = *slot;
-            DWORD protection;
-            VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
-            *slot = replacement;
-            VirtualProtect(slot, sizeof *slot, protection, &protection);
-            return replaced;
-        }
-    }
-    return nullptr;
 }
 
 StandIn* StandIn::lookedUp_ = nullptr;

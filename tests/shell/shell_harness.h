@@ -154,10 +154,6 @@ private:
     static ModalDriver* current_;
 };
 
-// Points this program's import of a system function, found by its name,
-// elsewhere; the import it replaced, or null where there is none.
-FARPROC Reimport(const char* function, FARPROC replacement);
-
 // For the object's life, this program's calls of a system function go to a
 // stand-in, so that a test sees what the shell asks of Windows where Wine
 // would not mind: through the program's import of it or, for a function the
