@@ -5,8 +5,10 @@
 #include "system_library.h"
 #include "tray_icon.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -18,6 +20,33 @@ char const DIALOG_CLASS[] = "#32770";
 char const MENU_CLASS[] = "#32768";
 
 DWORD const FORCE_CLOSE_AFTER_MS = 2000;
+
+// Wine's own events follow each other within milliseconds; a pause this long
+// means it is done. A machine too busy to settle in the limit fails the test.
+DWORD const SETTLED_AFTER_QUIET_MS = 100;
+DWORD const SETTLE_LIMIT_MS = 10000;
+
+// The messages that can end a menu or a dialog, by name, for the failure
+// that says which one did.
+struct MessageName {
+    UINT message;
+    const char* name;
+};
+MessageName const ENDING_MESSAGES[] = {
+    {WM_CANCELMODE, "WM_CANCELMODE"}, {WM_ACTIVATE, "WM_ACTIVATE"},       {WM_KILLFOCUS, "WM_KILLFOCUS"},
+    {WM_CLOSE, "WM_CLOSE"},           {WM_COMMAND, "WM_COMMAND"},         {WM_SYSCOMMAND, "WM_SYSCOMMAND"},
+    {WM_KEYDOWN, "WM_KEYDOWN"},       {WM_SYSKEYDOWN, "WM_SYSKEYDOWN"},   {WM_CHAR, "WM_CHAR"},
+    {WM_LBUTTONDOWN, "WM_LBUTTONDOWN"}, {WM_RBUTTONDOWN, "WM_RBUTTONDOWN"}, {WM_NCLBUTTONDOWN, "WM_NCLBUTTONDOWN"},
+    {WM_LBUTTONUP, "WM_LBUTTONUP"},   {WM_RBUTTONUP, "WM_RBUTTONUP"},     {WM_QUIT, "WM_QUIT"},
+};
+
+// The name of a message that can end a menu or a dialog; null for the others.
+const char* EndingMessageName(UINT message) {
+    for (const MessageName& known : ENDING_MESSAGES) {
+        if (known.message == message) return known.name;
+    }
+    return nullptr;
+}
 
 // Points this program's import of a system function, found by its name,
 // elsewhere; the import it replaced, or null where there is none.
@@ -93,6 +122,25 @@ bool PumpMessages() {
     return quit;
 }
 
+bool SettleWindows() {
+    if (ModalDriver::Handling()) return false;
+    bool quit = false;
+    DWORD const start = GetTickCount();
+    for (;;) {
+        quit = PumpMessages() || quit;
+        // Wine reads the X server's events while it waits here. Timers are
+        // left out: the tests' own come round for ever.
+        if (MsgWaitForMultipleObjectsEx(0, nullptr, SETTLED_AFTER_QUIET_MS, QS_ALLINPUT & ~QS_TIMER,
+                                        MWMO_INPUTAVAILABLE) == WAIT_TIMEOUT) {
+            return quit;
+        }
+        if (GetTickCount() - start > SETTLE_LIMIT_MS) {
+            ADD_FAILURE() << "Wine's windows did not settle in " << SETTLE_LIMIT_MS << " ms";
+            return quit;
+        }
+    }
+}
+
 void DestroyWindowQuietly(HWND window) {
     if (!IsWindow(window)) return;
     SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcA));
@@ -116,23 +164,91 @@ void ShellTest::SetUp() {
 
 void ShellTest::TearDown() {
     DestroyWindowQuietly(window);
-    EXPECT_FALSE(PumpMessages()) << "something posted WM_QUIT";
+    // The next test starts from windows at rest, whatever this one did.
+    EXPECT_FALSE(SettleWindows()) << "something posted WM_QUIT";
     RemoveStateFiles();
     RemovePowerScript();
 }
 
 ModalDriver* ModalDriver::current_ = nullptr;
+int ModalDriver::handling_ = 0;
 
 ModalDriver::ModalDriver(Handler onDialog, Handler onMenu)
-    : onDialog_(std::move(onDialog)), onMenu_(std::move(onMenu)), previous_(current_) {
+    : onDialog_(std::move(onDialog)), onMenu_(std::move(onMenu)), readHook_(nullptr), sentHook_(nullptr),
+      previous_(current_) {
     current_ = this;
     // USER_TIMER_MINIMUM: the shortest period a timer has anyway.
     timer_ = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, OnTimer);
+    // What the modal loops read, and what is sent to this thread's windows:
+    // the outermost driver watches for the current one.
+    if (previous_) return;
+    readHook_ = SetWindowsHookExA(WH_MSGFILTER, OnRead, nullptr, GetCurrentThreadId());
+    sentHook_ = SetWindowsHookExA(WH_CALLWNDPROC, OnSent, nullptr, GetCurrentThreadId());
+    EXPECT_TRUE(readHook_ && sentHook_);
 }
 
 ModalDriver::~ModalDriver() {
     KillTimer(nullptr, timer_);
+    if (readHook_) UnhookWindowsHookEx(readHook_);
+    if (sentHook_) UnhookWindowsHookEx(sentHook_);
     current_ = previous_;
+}
+
+bool ModalDriver::Handling() { return handling_ > 0; }
+
+LRESULT CALLBACK ModalDriver::OnRead(int code, WPARAM wParam, LPARAM lParam) {
+    bool const modal = code == MSGF_MENU || code == MSGF_DIALOGBOX || code == MSGF_MESSAGEBOX;
+    if (modal && current_) current_->Note(*reinterpret_cast<const MSG*>(lParam), "read by");
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK ModalDriver::OnSent(int code, WPARAM wParam, LPARAM lParam) {
+    const CWPSTRUCT& sent = *reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && current_) {
+        ModalDriver& driver = *current_;
+        if (sent.message == WM_ENTERMENULOOP) {
+            driver.open_.push_back({true, nullptr, false, {}});
+        } else if (sent.message == WM_EXITMENULOOP) {
+            driver.Ended(true, nullptr);
+        } else if (sent.message == WM_INITDIALOG && ClassOf(sent.hwnd) == DIALOG_CLASS) {
+            driver.open_.push_back({false, sent.hwnd, false, {}});
+        } else if (sent.message == WM_DESTROY) {
+            driver.Ended(false, sent.hwnd);
+        } else {
+            MSG const message = {sent.hwnd, sent.message, sent.wParam, sent.lParam, 0, {}};
+            driver.Note(message, "sent to");
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void ModalDriver::Note(const MSG& message, const char* how) {
+    const char* const name = EndingMessageName(message.message);
+    if (!name || open_.empty()) return;
+    char text[160];
+    std::snprintf(text, sizeof text, "%s 0x%lx %s %s", name, static_cast<unsigned long>(message.wParam), how,
+                  ClassOf(message.hwnd).c_str());
+    std::vector<std::string>& last = open_.back().lastMessages;
+    last.push_back(text);
+    size_t const KEPT = 3;
+    if (last.size() > KEPT) last.erase(last.begin());
+}
+
+void ModalDriver::Ended(bool isMenu, HWND window) {
+    auto const ended = std::find_if(open_.rbegin(), open_.rend(), [&](const Open& open) {
+        return open.isMenu == isMenu && (isMenu || open.window == window);
+    });
+    if (ended == open_.rend()) return;
+    // Without a handler of its own the test ends that kind itself, and the
+    // driver is only a net for one left open.
+    bool const expected = isMenu ? bool(onMenu_) : bool(onDialog_);
+    if (expected && !ended->handled) {
+        std::string how;
+        for (const std::string& message : ended->lastMessages) how += (how.empty() ? "" : ", then ") + message;
+        ADD_FAILURE() << (isMenu ? "a menu" : "a dialog \"" + TextOf(window) + "\"")
+                      << " ended before the test's handler saw it, after " << (how.empty() ? "nothing that ends one" : how);
+    }
+    open_.erase(std::next(ended).base());
 }
 
 void CALLBACK ModalDriver::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
@@ -171,6 +287,14 @@ void ModalDriver::Visit(HWND window) {
         return;
     }
     seen_.push_back({window, GetTickCount()});
+    // The menu is this thread's innermost, as only one is open at a time.
+    for (auto open = open_.rbegin(); open != open_.rend(); ++open) {
+        if (open->isMenu == isMenu && (isMenu || open->window == window)) {
+            open->handled = true;
+            break;
+        }
+    }
+    ++handling_;
     if (isDialog) {
         dialogs.push_back(TextOf(window));
         if (onDialog_) onDialog_(window);
@@ -180,6 +304,7 @@ void ModalDriver::Visit(HWND window) {
         if (onMenu_) onMenu_(window);
         else EndMenu();
     }
+    --handling_;
 }
 
 FakeNotificationArea* FakeNotificationArea::current_ = nullptr;
@@ -257,6 +382,8 @@ LRESULT CALLBACK FakeNotificationArea::Procedure(HWND window, UINT message, WPAR
 }
 
 void FakeNotificationArea::Report(std::initializer_list<UINT> events) const {
+    // A gesture starts once what came before it is over.
+    EXPECT_FALSE(SettleWindows());
     bool const placed = agreedVersion >= NOTIFYICON_VERSION_4;
     POINT pointer;
     GetCursorPos(&pointer);

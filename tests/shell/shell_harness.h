@@ -35,6 +35,15 @@ void RemoveStateFiles();
 // taken out of the queue so that it cannot end a later modal loop).
 bool PumpMessages();
 
+// Wine hands focus and activation over through the X server, late: a focus
+// change from one step can reach the program during the next, where it
+// cancels the menu it finds open. This dispatches every message pending for
+// this thread, and those that come in, until nothing new has arrived for a
+// moment; a test calls it before a gesture whose outcome depends on the
+// state of the windows. Inside a ModalDriver's handler the modal's own loop
+// owns the queue, and it does nothing. Returns as PumpMessages does.
+bool SettleWindows();
+
 // Destroys a status window the way a test must: its WM_DESTROY is Exit,
 // which releases the drawing brushes for the rest of the process and posts
 // WM_QUIT, so only the tests of Exit itself may run it. Here the window
@@ -90,7 +99,8 @@ public:
     // Reports each event on the icon to its owner as the shell does, in the
     // form of the version agreed: with 4, the event in the low word and the
     // icon's place in wParam, in physical pixels, as a DPI-aware task bar at
-    // 150 % packs it for a program that is not.
+    // 150 % packs it for a program that is not. Like a user's, each gesture
+    // comes once the windows have settled from the one before.
     void Report(std::initializer_list<UINT> events) const;
 
 private:
@@ -120,7 +130,9 @@ protected:
 // dialogs, message boxes ("#32770") and popup menus ("#32768") this thread
 // opens, and hands each new one to a handler once. A window the handler left
 // open is closed by force after two seconds and counted, so a test that
-// fails to close its dialog fails instead of hanging.
+// fails to close its dialog fails instead of hanging. One that ends before
+// the handler given for it saw it fails the test, naming the messages that
+// ended it.
 class ModalDriver {
 public:
     using Handler = std::function<void(HWND)>;
@@ -136,22 +148,41 @@ public:
     int menus = 0;
     int forcedCloses = 0;
 
+    // Whether one of this thread's drivers is running a handler.
+    static bool Handling();
+
 private:
     struct Seen {
         HWND window;
         DWORD since;
     };
+    // A menu or dialog from its start to its end, with the last messages
+    // that could have ended it.
+    struct Open {
+        bool isMenu;
+        HWND window;  // the dialog; null for a menu
+        bool handled;
+        std::vector<std::string> lastMessages;
+    };
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
     static BOOL CALLBACK OnWindow(HWND window, LPARAM);
+    static LRESULT CALLBACK OnRead(int code, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK OnSent(int code, WPARAM wParam, LPARAM lParam);
     void Check();
     void Visit(HWND window);
+    void Note(const MSG& message, const char* how);
+    void Ended(bool isMenu, HWND window);
 
     Handler onDialog_;
     Handler onMenu_;
     UINT_PTR timer_;
+    HHOOK readHook_;
+    HHOOK sentHook_;
     std::vector<Seen> seen_;
+    std::vector<Open> open_;
     ModalDriver* previous_;
     static ModalDriver* current_;
+    static int handling_;
 };
 
 // For the object's life, this program's calls of a system function go to a
