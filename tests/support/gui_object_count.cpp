@@ -87,7 +87,11 @@ int CountWindows() {
 }
 
 GuiObjectCounts CountGuiObjects() {
-    return {CountGdiObjects(), CountMenus(), CountWindows()};
+    // The windows first: a process's first walk of them makes GDI objects
+    // that Wine keeps, which the GDI count must already see.
+    int const windows = CountWindows();
+    int const menus = CountMenus();
+    return {CountGdiObjects(), menus, windows};
 }
 
 std::string Describe(const GuiObjectCounts& counts) {
