@@ -10,7 +10,7 @@ WINE_ARCH = $(eval WINE_ARCH := $$(shell scripts/wine-arch.sh))$(WINE_ARCH)
 WINE_BUILD = windows$(if $(filter x86_64,$(WINE_ARCH)),-x86_64)
 OTHER_BUILD = windows$(if $(filter x86_64,$(WINE_ARCH)),,-x86_64)
 
-.PHONY: test run demo package bench fuzz
+.PHONY: test test-shuffled run demo package bench fuzz
 
 # Builds everything and runs every test, natively and under Wine. The other
 # Windows build's program is built too, not run, so that it keeps compiling.
@@ -21,6 +21,16 @@ test:
 	cmake --preset $(OTHER_BUILD)
 	cmake --build --preset $(subst windows,corvane,$(OTHER_BUILD))
 	cmake --workflow --preset fuzz
+
+# The quick Wine tests, ROUNDS times in a new random order each (see
+# scripts/test-shuffled.sh): the proof that a change to a test, or to what
+# the tests drive, left none of them depending on order or on luck.
+ROUNDS = 10
+test-shuffled:
+	$(INSTALL) core windows wine-$(WINE_ARCH)
+	cmake --preset $(WINE_BUILD)
+	cmake --build --preset $(WINE_BUILD)
+	scripts/test-shuffled.sh build/$(WINE_BUILD) $(ROUNDS)
 
 # Builds corvane.exe and starts it in a Wine desktop with a task bar.
 run:
