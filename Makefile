@@ -3,10 +3,10 @@
 INSTALL := scripts/install-dependencies.sh
 
 # The Windows build whose programs Wine runs here: windows, the shipped i686
-# build, where this machine runs 32-bit x86 code, else windows-x86_64.
-# scripts/wine-arch.sh says which and why, once, when a target first needs
-# it; CORVANE_WINE_ARCH=i686|x86_64 forces either.
-WINE_ARCH = $(eval WINE_ARCH := $$(shell scripts/wine-arch.sh))$(WINE_ARCH)
+# build, where this machine runs 32-bit x86 code and 32-bit Wine installs,
+# else windows-x86_64. scripts/wine-arch.sh says which and why, once, when a
+# target first needs it; CORVANE_WINE_ARCH=i686|x86_64 forces either.
+WINE_ARCH = $(eval WINE_ARCH := $$(or $$(shell scripts/wine-arch.sh),$$(error scripts/wine-arch.sh named no Windows build for Wine to run, see above)))$(WINE_ARCH)
 WINE_BUILD = windows$(if $(filter x86_64,$(WINE_ARCH)),-x86_64)
 OTHER_BUILD = windows$(if $(filter x86_64,$(WINE_ARCH)),,-x86_64)
 

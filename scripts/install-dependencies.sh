@@ -5,7 +5,8 @@
 #    bench fuzz probe)
 # Both Windows builds are always compiled; 32-bit Wine, and the i386
 # architecture it needs, come only with wine-i686, for a machine that can
-# run 32-bit code (scripts/wine-arch.sh).
+# run 32-bit code (scripts/wine-arch.sh). Fails, with apt's message, only
+# when the install fails.
 set -euo pipefail
 
 packages_for() {
@@ -39,10 +40,29 @@ done
 echo "Installing from Debian's packages: ${missing[*]}"
 sudo=
 [ "$(id -u)" -eq 0 ] || sudo=sudo
+added_i386=
 if printf '%s\n' "${missing[@]}" | grep -q ':i386$' &&
     ! dpkg --print-foreign-architectures | grep -qx i386; then
     echo "Adding the i386 architecture, which 32-bit Wine needs"
     $sudo dpkg --add-architecture i386
+    added_i386=yes
 fi
-$sudo apt-get update -q
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+
+# A mirror in the middle of a sync serves an index that fails its check, for
+# a while. After a few tries the lists this machine has must do: the install
+# says whether they serve.
+updated=
+for attempt in 1 2 3; do
+    if $sudo apt-get update -q; then updated=yes; break; fi
+    [ "$attempt" -eq 3 ] || { echo "apt-get update failed; trying again in 10 s"; sleep 10; }
+done
+[ -n "$updated" ] || echo "Some package lists could not be updated; installing from the lists this machine has" >&2
+
+if ! $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+    # An architecture that brought nothing would only fail every later update.
+    if [ -n "$added_i386" ] && ! dpkg-query -W -f='${Architecture}\n' 2>/dev/null | grep -qx i386; then
+        $sudo dpkg --remove-architecture i386
+    fi
+    echo "Could not install: ${missing[*]} (apt's message above)" >&2
+    exit 1
+fi
