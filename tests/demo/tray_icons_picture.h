@@ -18,8 +18,9 @@ LevelIcon const LEVEL_ICONS[] = {
 };
 WORD const EXTERNAL_ICON = 132;
 
-// The notification area's icon at 100, 125, 150, 200, 250 and 300 % scaling.
-int const TRAY_ICON_SIZES[] = {16, 20, 24, 32, 40, 48};
+// The notification area's icon at each of Windows' scalings, 100 to 300 % in
+// steps of 25 %.
+int const TRAY_ICON_SIZES[] = {16, 20, 24, 28, 32, 36, 40, 44, 48};
 // Windows' dark and light task bars.
 COLORREF const TASK_BARS[] = {RGB(0x20, 0x20, 0x20), RGB(0xF3, 0xF3, 0xF3)};
 

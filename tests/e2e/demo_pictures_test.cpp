@@ -12,6 +12,9 @@
 
 namespace {
 
+int const ICON_COUNT = sizeof LEVEL_ICONS / sizeof LEVEL_ICONS[0];
+int const SIZE_COUNT = sizeof TRAY_ICON_SIZES / sizeof TRAY_ICON_SIZES[0];
+
 // A saved picture's header; zero sizes when the file is too short for one.
 BITMAPINFOHEADER HeaderOf(const Bytes& picture) {
     BITMAPINFOHEADER header = {};
@@ -65,9 +68,9 @@ TEST(DemoPicturesTest, TheTrayIconsAreTheProgramsOwnEnlargedPixelForPixel) {
     Bytes picture = ReadFileBytes(path);
     HMODULE program = LoadLibraryExA(ScriptedProgram(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(program, nullptr);
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < ICON_COUNT; ++i) {
         WORD const id = LEVEL_ICONS[i].id;
-        for (int s = 0; s < 6; ++s) {
+        for (int s = 0; s < SIZE_COUNT; ++s) {
             int size = TRAY_ICON_SIZES[s];
             HANDLE icon = LoadImageA(program, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0);
             for (int b = 0; b < 2; ++b) {
