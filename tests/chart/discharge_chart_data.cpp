@@ -1,11 +1,12 @@
 // Writes the discharge chart's CSV to the path it is given. The core saves its
 // state file in the working folder at every step, so the discharge plays in a
-// temporary folder of its own, which goes when it is done.
+// temporary folder of its own beside the output, which goes when it is done.
 // Usage: discharge-chart-data OUTPUT.csv
 #include "discharge_chart.h"
 
 #include <cstdio>
 #include <fcntl.h>
+#include <string>
 #include <unistd.h>
 
 int main(int argc, char** argv) {
@@ -13,16 +14,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s OUTPUT.csv\n", argv[0]);
         return 2;
     }
-    char scratch[] = "/tmp/discharge-chart.XXXXXX";
+    std::string scratch = std::string(argv[1]) + ".XXXXXX";
     int home = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (home < 0 || !mkdtemp(scratch) || chdir(scratch) != 0) {
-        std::perror("a temporary working folder");
+    if (home < 0 || !mkdtemp(scratch.data()) || chdir(scratch.c_str()) != 0) {
+        std::perror(scratch.c_str());
         return 1;
     }
     std::string csv = DischargeChartCsv();
     // Back home before the output is opened, so that a relative path means what it says.
-    if (fchdir(home) != 0 || rmdir(scratch) != 0) {
-        std::perror(scratch);
+    if (fchdir(home) != 0 || rmdir(scratch.c_str()) != 0) {
+        std::perror(scratch.c_str());
         return 1;
     }
     close(home);
