@@ -41,12 +41,18 @@ run:
 
 # Plays a whole discharge on the scripted build in a Wine desktop in about two
 # minutes and saves pictures of its moments to build/windows/demo/ (or
-# build/windows-x86_64/demo/).
+# build/windows-x86_64/demo/); then plays one natively through the
+# calibration core, in five-second ticks, and draws its chart there too.
+DEMO = build/$(WINE_BUILD)/demo
 demo:
-	$(INSTALL) core windows wine-$(WINE_ARCH) run
+	$(INSTALL) core windows wine-$(WINE_ARCH) run chart
 	cmake --preset $(WINE_BUILD)
 	cmake --build --preset $(subst windows,demo,$(WINE_BUILD))
+	cmake --preset native
+	cmake --build --preset discharge-chart
 	scripts/run-demo.sh build/$(WINE_BUILD)
+	build/native/tests/chart/discharge-chart-data $(DEMO)/discharge-chart.csv
+	scripts/draw-discharge-chart.py $(DEMO)/discharge-chart.csv $(DEMO)/discharge-chart.png
 
 # What a Windows user downloads, always the i686 build, signed when a
 # certificate is given (see scripts/make-package.sh), with SHA256SUMS.

@@ -2,7 +2,7 @@
 # Installs the Debian packages a build needs, and only those that are missing.
 # Usage: install-dependencies.sh GROUP...
 #   (groups: core windows wine-i686 wine-x86_64 package release-test run
-#    bench fuzz probe)
+#    chart bench fuzz probe)
 # Both Windows builds are always compiled; 32-bit Wine, and the i386
 # architecture it needs, come only with wine-i686, for a machine that can
 # run 32-bit code (scripts/wine-arch.sh). Fails, with apt's message, only
@@ -18,6 +18,7 @@ packages_for() {
         package) echo "git nsis osslsigncode openssl libengine-pkcs11-openssl" ;;
         release-test) echo "softhsm2 p7zip-full python3-yaml binutils" ;;
         run)     echo "imagemagick" ;;
+        chart)   echo "python3-matplotlib" ;;
         bench)   echo "libbenchmark-dev" ;;
         fuzz)    echo "clang libclang-rt-14-dev" ;;
         probe)   echo "binutils" ;;
