@@ -9,6 +9,7 @@
 #include "resource.h"
 #include "status_accessibility.h"
 #include "status_drawing.h"
+#include "tray_gestures_and_menu.h"
 #include "tray_icon.h"
 
 HINSTANCE g_instance;
@@ -44,12 +45,6 @@ void OnCommand(HWND window, WORD command) {
     } else if (command == IDM_TRAY_ABOUT) {
         ShowAboutBox(window);
     }
-}
-
-// Escape closes the window for a keyboard user, as the caption's button does.
-void OnEscape(HWND window) {
-    ShowWindow(window, SW_HIDE);
-    ReturnKeyboardToTray();
 }
 
 void OnPollTimer(HWND window) {
@@ -127,8 +122,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     // The paint covers the whole client area; erasing first would only flicker.
     case WM_ERASEBKGND:    return 1;
     case WM_SETTINGCHANGE: OnSettingChange(window, lParam); return 0;
+    case WM_DISPLAYCHANGE: FollowTrayIconSize(); return 0;
     case WM_CLOSE:         ShowWindow(window, SW_HIDE); return 0;
-    case WM_KEYDOWN:       if (wParam == VK_ESCAPE) OnEscape(window); return 0;
+    // Escape closes the window for a keyboard user, as the caption's button does.
+    case WM_KEYDOWN:       if (wParam == VK_ESCAPE) HideStatusWindowOnEscape(window); return 0;
     case WM_COMMAND:       OnCommand(window, LOWORD(wParam)); return 0;
     case WM_TIMER:         if (wParam == POLL_TIMER_ID) OnPollTimer(window); return 0;
     case WM_TRAY_CALLBACK: OnTrayCallback(window, lParam); return 0;

@@ -26,6 +26,7 @@ char const TRAY_TIP[] = CORVANE_NAME_AND_VERSION;
 WORD const LEVEL_ICON_IDS[] = {IDI_EXTERNAL, IDI_LEVEL_EMPTY, IDI_LEVEL_LOW, IDI_LEVEL_MEDIUM, IDI_LEVEL_FULL};
 int const LEVEL_COUNT = sizeof LEVEL_ICON_IDS / sizeof LEVEL_ICON_IDS[0];
 HICON g_levelIcons[LEVEL_COUNT];
+int g_levelIconSize;  // the size they were loaded at
 
 UINT g_taskbarCreatedMessage;
 
@@ -36,22 +37,6 @@ struct TrayShell {
     bool keys;       // it agreed to the version that reports the keys
 };
 TrayShell g_trayShell;
-
-// A right click: its press opens the menu, and the shell may end it with a
-// WM_CONTEXTMENU, while the menu is open or just after it closed, or never,
-// when the open menu took the button's release. Until that message, with
-// only pointer moves between, and for a double-click time after the press,
-// the release or the menu's end, a WM_CONTEXTMENU ends the click: it is not
-// the menu key.
-struct RightClick {
-    bool unfinished;
-    DWORD since;
-};
-RightClick g_rightClick;
-
-bool g_menuOpen;
-// Whether the last key or click the open menu read was Escape.
-bool g_menuEscaped;
 
 typedef BOOL(WINAPI* ChangeWindowMessageFilterExFunction)(HWND window, UINT message, DWORD action,
                                                           void* status);
@@ -118,55 +103,19 @@ void LetTaskbarCreatedThrough(HWND window) {
     if (change) change(window, g_taskbarCreatedMessage, MSGFLT_ALLOW, nullptr);
 }
 
-// What the user meant by an event on the icon.
-enum class TrayIntent { Nothing, Toggle, Show, Menu, KeyMenu };
-
-TrayIntent IntentOf(UINT event) {
-    // Only a shell that agreed to the version reports the keys.
-    bool const keys = g_trayShell.keys;
-    switch (event) {
-    case WM_LBUTTONDOWN:
-        g_rightClick.unfinished = false;
-        return TrayIntent::Toggle;
-    // Enter or Space. Windows may report one Enter twice, so it only shows.
-    case NIN_KEYSELECT:
-        g_rightClick.unfinished = false;
-        return keys ? TrayIntent::Show : TrayIntent::Nothing;
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-        g_rightClick = {true, GetTickCount()};
-        return event == WM_RBUTTONDOWN ? TrayIntent::Menu : TrayIntent::Nothing;
-    // The menu key or Shift+F10, unless it ends a right click.
-    case WM_CONTEXTMENU: {
-        bool const endsClick = g_rightClick.unfinished && GetTickCount() - g_rightClick.since <= GetDoubleClickTime();
-        g_rightClick.unfinished = false;
-        return keys && !endsClick ? TrayIntent::KeyMenu : TrayIntent::Nothing;
-    }
-    default:
-        return TrayIntent::Nothing;
-    }
-}
-
-// Sees every message the menu's own loop reads, before the menu does.
-LRESULT CALLBACK NoteMenuInput(int code, WPARAM wParam, LPARAM lParam) {
-    MSG const* read = reinterpret_cast<MSG const*>(lParam);
-    UINT const message = read->message;
-    bool const input = (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
-                       (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
-                       (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
-    if (code == MSGF_MENU && input) g_menuEscaped = message == WM_KEYDOWN && read->wParam == VK_ESCAPE;
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-void ShowAndBringToFront(HWND window) {
-    ShowWindow(window, SW_SHOW);
-    SetForegroundWindow(window);
+// The level the icon shows, at the size the notification area draws now.
+// Once the icon was added, the record always holds one of the level pictures.
+void ShowLevelAtTraySize(bool shellIsNew) {
+    HICON* const shown = std::find(g_levelIcons, g_levelIcons + LEVEL_COUNT, g_trayRecord.hIcon);
+    LoadLevelIcons(g_instance);
+    ShowInTray(*shown, shellIsNew);
 }
 
 }  // namespace
 
 void LoadLevelIcons(HINSTANCE instance) {
     int const size = TrayIconSize();
+    g_levelIconSize = size;
     for (int i = 0; i < LEVEL_COUNT; ++i) {
         HICON const previous = g_levelIcons[i];
         g_levelIcons[i] = static_cast<HICON>(
@@ -196,12 +145,8 @@ void AddTrayIcon(HWND window) {
 
 void RestoreTrayIcon() {
     if (!g_trayRecord.hWnd) return;
-    // The task bar is also re-created when its scaling changes: the level
-    // shown is loaded again, at the new size. Once the icon was added, the
-    // record always holds one of the level pictures.
-    HICON* const shown = std::find(g_levelIcons, g_levelIcons + LEVEL_COUNT, g_trayRecord.hIcon);
-    LoadLevelIcons(g_instance);
-    ShowInTray(*shown, true);
+    // The task bar is also re-created when its scaling changes.
+    ShowLevelAtTraySize(true);
 }
 
 void UpdateTrayIcon() {
@@ -224,56 +169,16 @@ bool IsTaskbarCreatedMessage(UINT message) {
     return g_taskbarCreatedMessage != 0 && message == g_taskbarCreatedMessage;
 }
 
+void FollowTrayIconSize() {
+    // A primary display of another scaling keeps the task bar, which only
+    // changes its DPI: no TaskbarCreated comes.
+    if (!g_trayRecord.hWnd || TrayIconSize() == g_levelIconSize) return;
+    ShowLevelAtTraySize(false);
+}
+
+bool TrayReportsKeys() { return g_trayShell.showsIcon && g_trayShell.keys; }
+
 void ReturnKeyboardToTray() {
-    if (g_trayShell.showsIcon && g_trayShell.keys) Shell_NotifyIconA(NIM_SETFOCUS, &g_trayRecord);
+    if (TrayReportsKeys()) Shell_NotifyIconA(NIM_SETFOCUS, &g_trayRecord);
 }
 
-void OnTrayCallback(HWND window, LPARAM lParam) {
-    TrayIntent const intent = IntentOf(static_cast<UINT>(lParam));
-    switch (intent) {
-    case TrayIntent::Toggle:
-        if (IsWindowVisible(window)) ShowWindow(window, SW_HIDE);
-        else ShowAndBringToFront(window);
-        break;
-    case TrayIntent::Show:
-        ShowAndBringToFront(window);
-        break;
-    case TrayIntent::Menu:
-    case TrayIntent::KeyMenu: {
-        POINT pointer;
-        GetCursorPos(&pointer);
-        bool const escaped = ShowTrayMenu(window, pointer.x, pointer.y);
-        // A right click's own WM_CONTEXTMENU, if it comes, follows the menu's end closely.
-        g_rightClick.since = GetTickCount();
-        if (intent == TrayIntent::KeyMenu && escaped) ReturnKeyboardToTray();
-        break;
-    }
-    case TrayIntent::Nothing:
-        break;
-    }
-}
-
-bool ShowTrayMenu(HWND window, int x, int y) {
-    // A second TrackPopupMenu inside the first fails, and its foreground
-    // switch would disturb the menu the user is reading.
-    if (g_menuOpen) return false;
-    HMENU menu = CreatePopupMenu();
-    if (!menu) return false;
-    InsertMenuA(menu, UINT(-1), MF_BYPOSITION | MF_STRING, IDM_TRAY_ABOUT, "About");
-    InsertMenuA(menu, UINT(-1), MF_BYPOSITION | MF_STRING, IDM_TRAY_EXIT, "Exit");
-    // The window must be in the foreground, or the menu does not close when
-    // the user clicks elsewhere.
-    SetForegroundWindow(window);
-    g_menuOpen = true;
-    g_menuEscaped = false;
-    HHOOK const watch = SetWindowsHookExA(WH_MSGFILTER, NoteMenuInput, nullptr, GetCurrentThreadId());
-    UINT const command = TrackPopupMenu(menu, TPM_BOTTOMALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, x, y, 0,
-                                        window, nullptr);
-    if (watch) UnhookWindowsHookEx(watch);
-    g_menuOpen = false;
-    // A benign message forces the task switch that lets the menu open again next time.
-    PostMessageA(window, WM_NULL, 0, 0);
-    DestroyMenu(menu);
-    if (command) PostMessageA(window, WM_COMMAND, command, 0);
-    return !command && g_menuEscaped;
-}

@@ -1,4 +1,5 @@
-// The icon in the notification area, its mouse handling and its menu.
+// The icon in the notification area and the conversation with the shell
+// about it: which picture it shows, at which size, and what the shell agreed to.
 #pragma once
 
 #include "display_readings.h"
@@ -8,8 +9,6 @@
 
 UINT const WM_TRAY_CALLBACK = WM_USER + 1;
 UINT const TRAY_ICON_ID = 1;
-WORD const IDM_TRAY_EXIT = 1026;
-WORD const IDM_TRAY_ABOUT = 1027;
 
 // The record in its first layout, which every version of the shell accepts.
 extern NOTIFYICONDATAA g_trayRecord;
@@ -29,13 +28,12 @@ void RestoreTrayIcon();
 void UpdateTrayIcon();
 void RemoveTrayIcon();
 bool IsTaskbarCreatedMessage(UINT message);
+// After a change of display: where the notification area's icon size
+// changed with it, the level shown is shown at the new size.
+void FollowTrayIconSize();
 
-// WM_TRAY_CALLBACK: the shell's report of a click or key on the icon.
-void OnTrayCallback(HWND window, LPARAM lParam);
-// Opens the menu at the point, unless one is open already; true when the
-// user left it with Escape.
-bool ShowTrayMenu(HWND window, int x, int y);
-// When a keyboard user is done with the status window or a menu opened from
-// the keyboard, the keyboard goes back to the notification area they came
-// from, not to whichever window Windows activates next.
+// Whether the shell reports Enter, Space and the menu key on the icon.
+bool TrayReportsKeys();
+// Hands the keyboard back to the notification area, where the shell can
+// take it.
 void ReturnKeyboardToTray();

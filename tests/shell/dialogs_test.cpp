@@ -8,6 +8,7 @@
 #include "main_window.h"
 #include "notice_and_alert.h"
 #include "resource.h"
+#include "tray_gestures_and_menu.h"
 #include "tray_icon.h"
 
 #include <mmsystem.h>

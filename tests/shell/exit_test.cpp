@@ -11,6 +11,7 @@
 #include "power_status.h"
 #include "power_tick.h"
 #include "status_drawing.h"
+#include "tray_gestures_and_menu.h"
 #include "tray_icon.h"
 
 #include <gtest/gtest-spi.h>

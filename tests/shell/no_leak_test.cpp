@@ -11,6 +11,7 @@
 #include "notice_and_alert.h"
 #include "status_drawing.h"
 #include "system_library.h"
+#include "tray_gestures_and_menu.h"
 #include "tray_icon.h"
 
 #include <oleacc.h>

@@ -11,6 +11,7 @@
 #include "gui_object_count.h"
 #include "main_window.h"
 #include "status_drawing.h"
+#include "tray_gestures_and_menu.h"
 #include "tray_icon.h"
 
 #include <psapi.h>

@@ -1,17 +1,16 @@
 // The notification-area icon: the record the shell keeps, the level icon each
-// reading picks, what the shell asks of the notification area, the mouse on
-// the icon and its menu. A FakeNotificationArea sees every call the shell makes.
+// reading picks at the notification area's size, and what the shell asks of
+// the notification area. A FakeNotificationArea sees every call the shell makes.
 #include "shell_harness.h"
 
 #include "corvane_version.h"
 #include "display_readings.h"
 #include "main_window.h"
 #include "resource.h"
+#include "system_library.h"
 #include "tray_icon.h"
 
-#include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <tuple>
 
 namespace {
@@ -170,6 +169,75 @@ TEST_F(TrayTest, NewTaskBarGetsTheIconBackAsItLastWas) {
     EXPECT_TRUE(tray.calls.empty()) << "added once, as it was";
 }
 
+// The task bar's DPI as its window gives it, and the small-icon size as
+// Windows tells a DPI-unaware program: 16 px at every scaling.
+UINT g_taskBarDpi;
+UINT WINAPI TaskBarDpi(HWND) { return g_taskBarDpi; }
+FARPROC g_systemMetrics;
+int g_smallIconMetric;
+int WINAPI SmallIconMetric(int index) {
+    if (index == SM_CXSMICON || index == SM_CYSMICON) return g_smallIconMetric;
+    return AsFunction<decltype(&SmallIconMetric)>(g_systemMetrics)(index);
+}
+
+// Under Wine the DPI and the metric agree, so only stand-ins that answer as
+// Windows does show which one the size follows: the task bar's DPI, and the
+// metric where Windows before 10 version 1607 cannot be asked for it.
+TEST_F(TrayTest, IconIsLoadedAtTheTaskBarsDpiNotTheMetricWindowsTellsThisProgram) {
+    struct Case {
+        UINT dpi;  // 0: GetDpiForWindow is missing
+        int metric;
+        int size;
+    } const cases[] = {{144, 16, 24}, {168, 16, 28}, {264, 16, 44}, {0, 20, 20}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("task bar at " + std::to_string(c.dpi) + " dpi, metric " + std::to_string(c.metric));
+        g_taskBarDpi = c.dpi;
+        g_smallIconMetric = c.metric;
+        StandIn metric("GetSystemMetrics", SmallIconMetric);
+        g_systemMetrics = metric.System();
+        FARPROC const lookedUp = reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(TaskBarDpi));
+        StandIn dpi("GetDpiForWindow", c.dpi ? lookedUp : nullptr);
+        LoadLevelIcons(TestModule());
+        tray.showsIcon = false;
+        tray.calls.clear();
+        AddTrayIcon(window);
+        ASSERT_FALSE(tray.calls.empty());
+        EXPECT_EQ(tray.calls[0].iconWidth, c.size);
+        EXPECT_TRUE(tray.calls[0].picture == ResourcePicture(IDI_LEVEL_EMPTY, c.size));
+    }
+    LoadLevelIcons(TestModule());
+}
+
+// A primary display of another scaling changes the task bar's DPI and sends
+// WM_DISPLAYCHANGE, not TaskbarCreated: the level shown is shown again at
+// the new size, once; a change that keeps the size tells the shell nothing.
+TEST_F(TrayTest, DisplayChangeShowsTheLevelAtANewTraySizeOnce) {
+    g_taskBarDpi = 96;
+    StandIn dpi("GetDpiForWindow", TaskBarDpi);
+    LoadLevelIcons(TestModule());
+    AddTrayIcon(window);
+    WritePowerScript("0 30");
+    UpdateTrayIcon();
+    for (UINT newDpi : {96u, 144u, 144u}) {
+        SCOPED_TRACE(std::to_string(newDpi) + " dpi");
+        bool const resized = newDpi != g_taskBarDpi;
+        g_taskBarDpi = newDpi;
+        tray.calls.clear();
+        EXPECT_EQ(SendMessageA(window, WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080)), 0);
+        ASSERT_EQ(tray.Messages(), resized ? std::vector<DWORD>{NIM_MODIFY} : std::vector<DWORD>{});
+        if (resized) {
+            EXPECT_EQ(tray.calls[0].iconWidth, 24);
+            EXPECT_TRUE(tray.calls[0].picture == ResourcePicture(IDI_LEVEL_MEDIUM, 24));
+        }
+    }
+    EXPECT_EQ(g_trayRecord.hIcon, IconForLevel(TrayLevel::Medium));
+    tray.calls.clear();
+    UpdateTrayIcon();
+    EXPECT_TRUE(tray.calls.empty()) << "the tick finds the picture it wants";
+    g_taskBarDpi = 0;
+    LoadLevelIcons(TestModule());
+}
+
 // The ticks tell the shell only what changed: a new picture, or the icon
 // again where the shell does not show it. At logon the shell can refuse the
 // add; it can lose the icon, so that a modify fails; and it can fail an add
@@ -198,132 +266,6 @@ TEST_F(TrayTest, TicksTellTheShellOnlyWhatChanged) {
     tray.showsIcon = true;
     EXPECT_EQ(ticks("1 100", 1), (Calls{NIM_ADD, NIM_MODIFY, NIM_SETVERSION})) << "there after all";
     EXPECT_EQ(ticks("1 100", 3), Calls{});
-}
-
-// Each gesture on the icon as the shell reports it, in the form of the
-// version it agreed to, from a shell that would agree to 4, to 3 only, or to
-// none, where the keys become a right click. Each gesture does its one thing
-// once, however the right click's messages fall around its menu; the menu
-// opens at the pointer; and the keyboard goes back to the notification area
-// only after Escape.
-TEST_F(TrayTest, EachGestureDoesOneThingInEveryVersion) {
-    POINT const pointer = {300, 400};
-    for (UINT highest : {4u, 3u, 0u}) {
-        SCOPED_TRACE("the shell agrees to versions up to " + std::to_string(highest));
-        bool const keys = highest != 0;
-        tray.calls.clear();
-        tray.showsIcon = false;
-        tray.highestVersion = highest;
-        AddTrayIcon(window);
-        ASSERT_TRUE(SetCursorPos(pointer.x, pointer.y));
-        auto focusReturns = [&] { return tray.Messages() == std::vector<DWORD>{NIM_SETFOCUS}; };
-
-        RECT menu = {};
-        std::function<void(HWND)> user = [](HWND) { EndMenu(); };
-        ModalDriver driver({}, [&](HWND menuWindow) {
-            GetWindowRect(menuWindow, &menu);
-            user(menuWindow);
-        });
-        auto escape = [&](HWND) { PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0); };
-
-        tray.Report({NIN_KEYSELECT, NIN_KEYSELECT});  // Enter, which Windows may report twice
-        EXPECT_EQ(IsWindowVisible(window) && GetForegroundWindow() == window, keys);
-        tray.calls.clear();
-        SendMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
-        EXPECT_FALSE(IsWindowVisible(window));
-        EXPECT_EQ(focusReturns(), keys) << "Escape in the status window";
-        // A click shows it, and a double click hides it: its second press does nothing.
-        tray.Report({WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT});
-        EXPECT_TRUE(IsWindowVisible(window));
-        tray.Report({WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT, WM_LBUTTONDBLCLK, WM_LBUTTONUP});
-        EXPECT_FALSE(IsWindowVisible(window));
-        EXPECT_EQ(driver.menus, 0);
-
-        // The rest of a right click arrives while its menu is open, and after it closed.
-        tray.calls.clear();
-        bool stayedOpen = false;
-        user = [&](HWND menuWindow) {
-            tray.Report({WM_MOUSEMOVE, WM_RBUTTONUP, WM_MOUSEMOVE, WM_CONTEXTMENU, WM_RBUTTONDOWN});
-            stayedOpen = IsWindowVisible(menuWindow) && tray.calls.empty();
-            escape(menuWindow);
-        };
-        tray.Report({WM_RBUTTONDOWN});
-        EXPECT_TRUE(stayedOpen) << "not closed, doubled or handed back while open";
-        user = [](HWND) { EndMenu(); };
-        tray.Report({WM_RBUTTONDOWN, WM_MOUSEMOVE, WM_RBUTTONUP, WM_MOUSEMOVE, WM_CONTEXTMENU,
-                     WM_RBUTTONDBLCLK, WM_RBUTTONUP, WM_CONTEXTMENU});
-        EXPECT_EQ(driver.menus, 2);
-        EXPECT_TRUE(tray.calls.empty()) << "a menu opened by the mouse";
-        EXPECT_LE(std::abs(menu.left - pointer.x) + std::abs(menu.bottom - pointer.y), 4) << "at the pointer";
-        // A press whose release the open menu took: the shell never ends that click.
-        tray.Report({WM_RBUTTONDOWN});
-        Sleep(GetDoubleClickTime() + 100);
-
-        // The menu key: left with Escape, the keyboard goes back; left with a
-        // click elsewhere, it stays where the click put it.
-        user = escape;
-        tray.Report({WM_CONTEXTMENU});
-        EXPECT_EQ(driver.menus, keys ? 4 : 3);
-        EXPECT_EQ(focusReturns(), keys);
-        tray.calls.clear();
-        user = [&](HWND) {
-            SetCursorPos(10, 10);
-            PostMessageA(window, WM_LBUTTONDOWN, 0, MAKELPARAM(10, 10));
-        };
-        tray.Report({WM_CONTEXTMENU});
-        EXPECT_EQ(driver.menus, keys ? 5 : 3);
-        EXPECT_TRUE(tray.calls.empty());
-        EXPECT_FALSE(PumpMessages());
-        EXPECT_TRUE(driver.dialogs.empty());
-        EXPECT_EQ(driver.forcedCloses, 0);
-    }
-}
-
-std::vector<std::string> MenuItems(HMENU menu) {
-    std::vector<std::string> items;
-    int const count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) {
-        char text[64] = {};
-        GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
-        items.push_back(std::to_string(GetMenuItemID(menu, i)) + " " + text);
-    }
-    return items;
-}
-
-// MN_GETHMENU: the menu a popup menu window shows.
-HMENU MenuOf(HWND menuWindow) {
-    return reinterpret_cast<HMENU>(SendMessageA(menuWindow, 0x01E1, 0, 0));
-}
-
-TEST_F(TrayTest, RightButtonDownOpensAboutAndExitMenu) {
-    AddTrayIcon(window);
-    std::vector<std::string> items;
-    ModalDriver driver({}, [&](HWND menuWindow) {
-        items = MenuItems(MenuOf(menuWindow));
-        EndMenu();
-    });
-    EXPECT_EQ(SendMessageA(window, WM_TRAY_CALLBACK, TRAY_ICON_ID, WM_RBUTTONDOWN), 0);
-    EXPECT_FALSE(PumpMessages());
-    EXPECT_EQ(driver.menus, 1);
-    EXPECT_EQ(driver.forcedCloses, 0);
-    EXPECT_EQ(items, (std::vector<std::string>{"1027 About", "1026 Exit"}));
-    EXPECT_TRUE(driver.dialogs.empty()) << "dismissing the menu chooses nothing";
-    EXPECT_TRUE(IsWindow(window));
-}
-
-TEST_F(TrayTest, ChoosingAboutInTheMenuOpensTheAboutBox) {
-    ModalDriver driver([](HWND dialog) { Click(dialog, IDOK); },
-                       [&](HWND) {
-                           // The menu's own loop reads the keys: the first item, then Enter.
-                           PostMessageA(window, WM_KEYDOWN, VK_DOWN, 0);
-                           PostMessageA(window, WM_KEYDOWN, VK_RETURN, 0);
-                       });
-    ShowTrayMenu(window, 100, 100);
-    EXPECT_FALSE(PumpMessages());
-    EXPECT_EQ(driver.menus, 1);
-    EXPECT_EQ(driver.dialogs, std::vector<std::string>{"About"});
-    EXPECT_EQ(driver.forcedCloses, 0);
-    EXPECT_TRUE(IsWindow(window));
 }
 
 std::tuple<HWND, UINT, DWORD> g_letThrough;
