@@ -27,14 +27,32 @@ bool ReadAppsAreDark() {
            light == 0;
 }
 
-// Where dwmapi or the attribute is missing, the caption stays as Windows draws it.
-void ColourCaption(HWND window, bool dark) {
+// Where dwmapi or the attribute is missing, the caption stays as Windows
+// draws it; true when DWM took the colour.
+bool ColourCaption(HWND window, bool dark) {
     auto const setAttribute = AsFunction<DwmSetWindowAttributeFunction>(
         FindSystemFunction("dwmapi.dll", "DwmSetWindowAttribute"));
     BOOL const value = dark;
     for (DWORD attribute : DARK_CAPTION_ATTRIBUTES) {
-        if (setAttribute && SUCCEEDED(setAttribute(window, attribute, &value, sizeof value))) return;
+        if (setAttribute && SUCCEEDED(setAttribute(window, attribute, &value, sizeof value))) return true;
     }
+    return false;
+}
+
+// Windows 11 is build 22000 on; the manifest's supported systems make
+// Windows tell this program its real version.
+bool IsWindows10() {
+    OSVERSIONINFOA version = {sizeof(version)};
+    return GetVersionExA(&version) && version.dwMajorVersion == 10 && version.dwBuildNumber < 22000;
+}
+
+// Windows 10's DWM draws a new caption colour only when the caption next
+// changes activation, which RDW_FRAME does not make it do; Windows 11's
+// draws it at once. The pair leaves the window as active as it was.
+void RedrawCaption(HWND window) {
+    BOOL const active = GetActiveWindow() == window;
+    SendMessageA(window, WM_NCACTIVATE, !active, 0);
+    SendMessageA(window, WM_NCACTIVATE, active, 0);
 }
 
 }  // namespace
@@ -46,7 +64,10 @@ void FollowAppMode(HWND window) {
     g_appsAreDark = ReadAppsAreDark();
     // A light caption is Windows' own: dwmapi is loaded only to darken it,
     // or to undo that.
-    if (g_appsAreDark || wasDark) ColourCaption(window, g_appsAreDark);
+    if ((g_appsAreDark || wasDark) && ColourCaption(window, g_appsAreDark) && IsWindowVisible(window) &&
+        IsWindows10()) {
+        RedrawCaption(window);
+    }
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
 }
 

@@ -56,8 +56,10 @@ void OnPollTimer(HWND window) {
     AnnounceStatusChanges(window);
 }
 
-void OnSettingChange(HWND window, LPARAM lParam) {
+void OnSettingChange(HWND window, WPARAM wParam, LPARAM lParam) {
     if (IsAppModeChange(lParam)) FollowAppMode(window);
+    // A contrast theme switched on, off or for another brings its colours now.
+    else if (wParam == SPI_SETHIGHCONTRAST) InvalidateRect(window, nullptr, TRUE);
 }
 
 void OnDestroy(HWND window) {
@@ -121,7 +123,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_PAINT:         OnPaint(window); return 0;
     // The paint covers the whole client area; erasing first would only flicker.
     case WM_ERASEBKGND:    return 1;
-    case WM_SETTINGCHANGE: OnSettingChange(window, lParam); return 0;
+    case WM_SETTINGCHANGE: OnSettingChange(window, wParam, lParam); return 0;
     case WM_DISPLAYCHANGE: FollowTrayIconSize(); return 0;
     case WM_CLOSE:         ShowWindow(window, SW_HIDE); return 0;
     // Escape closes the window for a keyboard user, as the caption's button does.

@@ -74,12 +74,14 @@ bool HighContrastIsOn() {
 Paints PaintsForTheTheme() {
     if (HighContrastIsOn()) {
         // The theme's colours: fixed light greys would vanish into its white
-        // or black. Both halves fill with the highlight, so a line in the
-        // text colour keeps a full reserve apart from the system's figure.
+        // or black. Both halves fill with the highlight, so a line keeps a
+        // full reserve apart from the system's figure: in the highlight's
+        // text colour, the one pair on a highlight that every contrast theme
+        // keeps readable (its text colour on it can be as faint as 1.4:1).
         COLORREF const ink = GetSysColor(COLOR_WINDOWTEXT);
         HBRUSH const filled = GetSysColorBrush(COLOR_HIGHLIGHT);
         return {GetSysColor(COLOR_WINDOW), ink, GetSysColorBrush(COLOR_WINDOW), filled,
-                GetSysColorBrush(COLOR_GRAYTEXT), filled, GetSysColorBrush(COLOR_WINDOWTEXT), ink};
+                GetSysColorBrush(COLOR_GRAYTEXT), filled, GetSysColorBrush(COLOR_HIGHLIGHTTEXT), ink};
     }
     if (AppsAreDark()) {
         // The task bar's own dark grey, and the blue fills, which stand out on it.

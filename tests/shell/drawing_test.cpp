@@ -491,42 +491,122 @@ TEST_F(DrawingTest, DarkAppModeFromTheStartAndOnEachChange) {
     EXPECT_TRUE(lightAgain.SameRows(light, 0, light.Height())) << "light as it always was";
 }
 
-// High contrast on, with the window black, text white, highlight cyan and
-// grey text green: texts, frame, bar and separator take the theme's colours,
-// whatever the app mode. The colours are the session's, so they are put back
-// before the checks.
-TEST_F(DrawingTest, HighContrastThemeColoursEverything) {
+// Windows as GetVersionExA tells this program its version, and DWM as it
+// takes a caption colour; and the WM_NCACTIVATE the window receives.
+DWORD g_build;
+BOOL WINAPI ReportVersion(LPOSVERSIONINFOA version) {
+    version->dwMajorVersion = 10;
+    version->dwMinorVersion = 0;
+    version->dwBuildNumber = g_build;
+    return TRUE;
+}
+HRESULT WINAPI TakeCaption(HWND, DWORD, LPCVOID, DWORD) { return S_OK; }
+std::string g_activations;
+LRESULT CALLBACK RecordActivation(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCACTIVATE) g_activations += std::to_string(wParam) + " ";
+    return MainWindowProc(window, message, wParam, lParam);
+}
+
+// Windows 10's DWM draws a new caption colour only at the caption's next
+// change of activation; Windows 11's at once. So a window shown on Windows
+// 10 gets a WM_NCACTIVATE pair that leaves it as inactive as it was; on
+// Windows 11, hidden, or where DWM took no colour, nothing.
+TEST_F(DrawingTest, OnWindows10AChangeOfModeRedrawsTheCaptionOfAShownWindow) {
+    struct Case {
+        const char* what;
+        DWORD build;
+        bool dwm, shown;
+        const char* activations;
+    } const cases[] = {
+        {"Windows 10", 19045, true, true, "1 0 "},
+        {"Windows 11", 22631, true, true, ""},
+        {"hidden", 19045, true, false, ""},
+        {"no DWM", 19045, false, true, ""},
+    };
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordActivation));
+    AppMode mode(&window);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        mode.Switch(nullptr);
+        ShowWindow(window, c.shown ? SW_SHOWNOACTIVATE : SW_HIDE);
+        g_build = c.build;
+        g_activations.clear();
+        {
+            StandIn version("GetVersionExA", ReportVersion);
+            FARPROC const caption = reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(TakeCaption));
+            StandIn dwm("DwmSetWindowAttribute", c.dwm ? caption : nullptr);
+            mode.Switch(&DARK_MODE);
+        }
+        EXPECT_EQ(g_activations, c.activations);
+    }
+}
+
+// Windows 11's four contrast themes: window, text, highlight, highlight's
+// text and grey text, as Settings sets them.
+struct ContrastTheme {
+    const char* name;
+    COLORREF colours[5];
+};
+int const THEME_ELEMENTS[] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT};
+ContrastTheme const CONTRAST_THEMES[] = {
+    {"Aquatic", {RGB(0x20, 0x20, 0x20), RGB(0xFF, 0xFF, 0xFF), RGB(0x8E, 0xE3, 0xF0), RGB(0x26, 0x3B, 0x50),
+                 RGB(0xA6, 0xA6, 0xA6)}},
+    {"Desert", {RGB(0xFF, 0xFA, 0xEF), RGB(0x3D, 0x3D, 0x3D), RGB(0x90, 0x39, 0x09), RGB(0xFF, 0xF5, 0xE3),
+                RGB(0x67, 0x67, 0x67)}},
+    {"Dusk", {RGB(0x2D, 0x32, 0x36), RGB(0xB6, 0xF6, 0xF0), RGB(0xA1, 0xBF, 0xDE), RGB(0x21, 0x2D, 0x3B),
+              RGB(0xA6, 0xA6, 0xA6)}},
+    {"Night sky", {RGB(0x00, 0x00, 0x00), RGB(0xFF, 0xFF, 0xFF), RGB(0xD6, 0xB4, 0xFD), RGB(0x2B, 0x2B, 0x2B),
+                   RGB(0xA6, 0xA6, 0xA6)}},
+};
+
+// In each contrast theme, whatever the app mode: texts, frame and separator
+// in its text colour, the bar's fills in its highlight (grey text while
+// calibration is inactive), the empty part its window colour, and the line
+// between the halves in the highlight's text colour, standing out 3:1 from
+// both fills. Switching a theme repaints an open window at once. The colours
+// are the session's, so they are put back before the checks.
+TEST_F(DrawingTest, EachContrastThemeColoursEverythingAndKeepsTheHalvesApart) {
     AppMode dark(&window);
     dark.Switch(&DARK_MODE);
-    COLORREF const WHITE = RGB(255, 255, 255), CYAN = RGB(0, 255, 255), GREEN = RGB(0, 255, 0);
-    int const elements[] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_HIGHLIGHT, COLOR_GRAYTEXT};
-    COLORREF const theme[] = {BLACK, WHITE, CYAN, GREEN};
-    COLORREF standard[4];
-    for (int i = 0; i < 4; ++i) standard[i] = GetSysColor(elements[i]);
-    SetSysColors(4, elements, theme);
-    Canvas inactive(window), active(window);
-    bool imported;
-    {
-        StandIn contrast("SystemParametersInfoA", ReportHighContrastOn);
-        imported = contrast.System() != nullptr;
+    int const count = sizeof THEME_ELEMENTS / sizeof THEME_ELEMENTS[0];
+    COLORREF standard[count];
+    for (int i = 0; i < count; ++i) standard[i] = GetSysColor(THEME_ELEMENTS[i]);
+    int const width = BarWidthOf(window), half = width / 2, filled = half * 60 / 100;
+    StandIn contrast("SystemParametersInfoA", ReportHighContrastOn);
+    ASSERT_NE(contrast.System(), nullptr);
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    for (const ContrastTheme& theme : CONTRAST_THEMES) {
+        SCOPED_TRACE(theme.name);
+        SetSysColors(count, THEME_ELEMENTS, theme.colours);
+        Canvas inactive(window), active(window);
+        UpdateWindow(window);
+        SendMessageA(window, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+        bool const repainted = GetUpdateRect(window, nullptr, FALSE) != 0;
         SetState(0, 0, 0, 60);
         PaintStatusWindow(inactive.Dc(), window);
         SetState(1, 0, 0, 60);
         PaintStatusWindow(active.Dc(), window);
         GdiFlush();
-    }
-    SetSysColors(4, elements, standard);
-    ASSERT_TRUE(imported && inactive.Ready() && active.Ready());
+        int const headlineInk = inactive.InkIn(0, HEADLINE_TOP, inactive.Width(), STATUS_TOP);
+        SetSysColors(count, THEME_ELEMENTS, standard);
+        ASSERT_TRUE(inactive.Ready() && active.Ready());
 
-    int const width = BarWidthOf(window), half = width / 2, filled = half * 60 / 100;
-    EXPECT_EQ(inactive.Runs(FRAME_TOP_ROW, BAR_X - 1, width + 2), ExpectedRow().Add(WHITE, width + 2).Text());
-    // A line in the text colour keeps the halves apart where both fill with the highlight.
-    EXPECT_EQ(inactive.Runs(BAR_FIRST_ROW, BAR_X, width),
-              ExpectedRow().Add(GREEN, half - 1).Add(WHITE, 1).Add(CYAN, filled).Add(BLACK, width - half - filled).Text());
-    EXPECT_EQ(active.Runs(BAR_LAST_ROW, BAR_X, width),
-              ExpectedRow().Add(CYAN, half - 1).Add(WHITE, 1).Add(CYAN, filled).Add(BLACK, width - half - filled).Text());
-    EXPECT_EQ(inactive.Runs(SEPARATOR_ROW, BAR_X, width), ExpectedRow().Add(WHITE, width).Text());
-    EXPECT_GT(inactive.InkIn(0, HEADLINE_TOP, inactive.Width(), STATUS_TOP), 50) << "the headline";
+        EXPECT_TRUE(repainted) << "at once, not at the next tick";
+        COLORREF const background = theme.colours[0], text = theme.colours[1], highlight = theme.colours[2],
+                       divider = theme.colours[3], grey = theme.colours[4];
+        EXPECT_EQ(inactive.Runs(FRAME_TOP_ROW, BAR_X - 1, width + 2), ExpectedRow().Add(text, width + 2).Text());
+        EXPECT_EQ(inactive.Runs(BAR_FIRST_ROW, BAR_X, width),
+                  ExpectedRow().Add(grey, half - 1).Add(divider, 1).Add(highlight, filled).Add(background, width - half - filled).Text());
+        EXPECT_EQ(active.Runs(BAR_LAST_ROW, BAR_X, width),
+                  ExpectedRow().Add(highlight, half - 1).Add(divider, 1).Add(highlight, filled).Add(background, width - half - filled).Text());
+        for (const Canvas* canvas : {&inactive, &active}) {
+            int const line = BAR_X + half - 1;
+            EXPECT_GE(ContrastRatio(canvas->At(line, BAR_FIRST_ROW), canvas->At(line - 1, BAR_FIRST_ROW)), 3.0);
+            EXPECT_GE(ContrastRatio(canvas->At(line, BAR_FIRST_ROW), canvas->At(line + 1, BAR_FIRST_ROW)), 3.0);
+        }
+        EXPECT_EQ(inactive.Runs(SEPARATOR_ROW, BAR_X, width), ExpectedRow().Add(text, width).Text());
+        EXPECT_GT(headlineInk, 50) << "the headline";
+    }
 }
 
 TEST_F(DrawingTest, PaintLeavesTheDcsPenBrushAndTextColour) {

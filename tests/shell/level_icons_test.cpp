@@ -97,23 +97,13 @@ int GreenRuns(const std::vector<COLORREF>& line) {
     return runs;
 }
 
-// WCAG's relative luminance and contrast ratio.
-double Luminance(COLORREF colour) {
-    auto linear = [](BYTE value) {
-        double v = value / 255.0;
-        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(GetRValue(colour)) + 0.7152 * linear(GetGValue(colour)) + 0.0722 * linear(GetBValue(colour));
-}
-
 // Whether at least half the opaque pixels stand out 3:1 from the task bar.
 bool HalfStandsOut(const std::vector<COLORREF>& pixels, COLORREF taskBar) {
     int opaque = 0, standOut = 0;
     for (COLORREF pixel : pixels) {
         if (!Opaque(pixel)) continue;
         ++opaque;
-        double a = Luminance(pixel) + 0.05, b = Luminance(taskBar) + 0.05;
-        standOut += std::max(a, b) / std::min(a, b) >= 3.0;
+        standOut += ContrastRatio(pixel, taskBar) >= 3.0;
     }
     return opaque > 0 && 2 * standOut >= opaque;
 }

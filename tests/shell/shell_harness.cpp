@@ -6,6 +6,7 @@
 #include "tray_icon.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -437,6 +438,21 @@ FARPROC WINAPI StandIn::LookUp(HMODULE module, LPCSTR name) {
     // A "name" below 0x10000 is an ordinal.
     if (!IS_INTRESOURCE(name) && std::strcmp(name, lookedUp_->function_) == 0) return lookedUp_->standIn_;
     return AsFunction<decltype(&LookUp)>(lookedUp_->getProcAddress_)(module, name);
+}
+
+double ContrastRatio(COLORREF a, COLORREF b) {
+    // WCAG's relative luminance.
+    auto luminance = [](COLORREF colour) {
+        auto linear = [](BYTE value) {
+            double v = value / 255.0;
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(GetRValue(colour)) + 0.7152 * linear(GetGValue(colour)) +
+               0.0722 * linear(GetBValue(colour));
+    };
+    double const lighter = std::max(luminance(a), luminance(b)) + 0.05;
+    double const darker = std::min(luminance(a), luminance(b)) + 0.05;
+    return lighter / darker;
 }
 
 std::string ClassOf(HWND window) {

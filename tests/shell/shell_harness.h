@@ -212,6 +212,9 @@ private:
     static StandIn* lookedUp_;
 };
 
+// WCAG's contrast ratio of two colours, from 1 to 21.
+double ContrastRatio(COLORREF a, COLORREF b);
+
 std::string ClassOf(HWND window);
 std::string TextOf(HWND window);
 
