@@ -13,7 +13,7 @@ namespace {
 
 // The system DLLs that the program, or Wine on its behalf, would load by name;
 // Windows asks for more, but a name Wine never asks for could show no fault.
-const char* const kPlantedNames[] = {"winmm", "uxtheme", "oleacc"};
+const char* const kPlantedNames[] = {"winmm", "uxtheme", "oleacc", "comctl32"};
 // Wine prefers its own builtin DLLs, where Windows takes the first file it
 // finds; this makes Wine take a native file first for these names, in the
 // program's process only.

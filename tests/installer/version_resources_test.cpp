@@ -42,11 +42,12 @@ TEST(VersionResources, ProgramAndInstallerShowTheProjectsVersionAndCopyright) {
     }
 }
 
-// The processor the manifest names is the one the program's code is for:
-// Windows refuses to start a program whose manifest names another. Windows
+// The processor the manifest names, for the program and for the styled
+// controls it depends on, is the one the program's code is for: Windows
+// refuses to start a program whose manifest names another. Windows
 // scales the window, drawing GDI sharp; DPI awareness would keep it at 250 x
 // 185 screen pixels.
-TEST(VersionResources, ManifestNamesTheProgramsProcessorAndScaling) {
+TEST(VersionResources, ManifestNamesTheProgramsProcessorStyledControlsAndScaling) {
     const char* path = std::getenv("CORVANE_EXE");
     HMODULE program = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     HRSRC found = FindResourceA(program, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
@@ -58,6 +59,10 @@ TEST(VersionResources, ManifestNamesTheProgramsProcessorAndScaling) {
     ASSERT_TRUE(GetBinaryTypeA(path, &kind));
     std::string const processor = kind == SCS_64BIT_BINARY ? "amd64" : "x86";
     EXPECT_NE(manifest.find(" processorArchitecture=\"" + processor + "\""), std::string::npos) << manifest;
+    EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\" processorArchitecture=\"" +
+                            processor + "\""),
+              std::string::npos)
+        << "the styled controls, for the same processor";
     EXPECT_NE(manifest.find("<application xmlns=\"urn:schemas-microsoft-com:asm.v3\">\n    <windowsSettings>\n"
                             "      <gdiScaling xmlns=\"http://schemas.microsoft.com/SMI/2017/WindowsSettings\">"
                             "true</gdiScaling>"), std::string::npos) << manifest;

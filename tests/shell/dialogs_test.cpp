@@ -11,6 +11,7 @@
 #include "tray_gestures_and_menu.h"
 #include "tray_icon.h"
 
+#include <commctrl.h>
 #include <mmsystem.h>
 
 #include <cstring>
@@ -274,6 +275,12 @@ void ExpectCreatedControls(HWND dialog, const ExpectedControl (&expected)[N]) {
         SCOPED_TRACE("control " + std::to_string(i) + " \"" + TextOf(control).substr(0, 30) + "\"");
         EXPECT_EQ(static_cast<WORD>(GetDlgCtrlID(control)), static_cast<WORD>(want.id));
         EXPECT_EQ(ClassOf(control), want.className);
+        // The styled buttons of version 6 of the controls, which the program's
+        // manifest asks for; only they answer for their ideal size.
+        if (ClassOf(control) == "Button") {
+            SIZE ideal = {};
+            EXPECT_TRUE(SendMessageA(control, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)));
+        }
         DWORD style = static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE));
         EXPECT_EQ(style & want.style, want.style) << std::hex << "missing bits " << (want.style & ~style);
         if (std::strcmp(want.text, "#107") == 0) {
