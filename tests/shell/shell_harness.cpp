@@ -124,7 +124,7 @@ bool PumpMessages() {
 }
 
 bool SettleWindows() {
-    if (ModalDriver::Handling()) return false;
+    if (ModalDriver::AnyOpen()) return false;
     bool quit = false;
     DWORD const start = GetTickCount();
     for (;;) {
@@ -172,7 +172,6 @@ void ShellTest::TearDown() {
 }
 
 ModalDriver* ModalDriver::current_ = nullptr;
-int ModalDriver::handling_ = 0;
 
 ModalDriver::ModalDriver(Handler onDialog, Handler onMenu)
     : onDialog_(std::move(onDialog)), onMenu_(std::move(onMenu)), readHook_(nullptr), sentHook_(nullptr),
@@ -195,7 +194,16 @@ ModalDriver::~ModalDriver() {
     current_ = previous_;
 }
 
-bool ModalDriver::Handling() { return handling_ > 0; }
+bool ModalDriver::AnyOpen() { return current_ && !current_->open_.empty(); }
+
+// A dialog by its window; a menu is this thread's innermost, as only one is
+// open at a time.
+std::vector<ModalDriver::Open>::iterator ModalDriver::FindOpen(bool isMenu, HWND window) {
+    auto const found = std::find_if(open_.rbegin(), open_.rend(), [&](const Open& open) {
+        return open.isMenu == isMenu && (isMenu || open.window == window);
+    });
+    return found == open_.rend() ? open_.end() : std::next(found).base();
+}
 
 LRESULT CALLBACK ModalDriver::OnRead(int code, WPARAM wParam, LPARAM lParam) {
     bool const modal = code == MSGF_MENU || code == MSGF_DIALOGBOX || code == MSGF_MESSAGEBOX;
@@ -236,10 +244,8 @@ void ModalDriver::Note(const MSG& message, const char* how) {
 }
 
 void ModalDriver::Ended(bool isMenu, HWND window) {
-    auto const ended = std::find_if(open_.rbegin(), open_.rend(), [&](const Open& open) {
-        return open.isMenu == isMenu && (isMenu || open.window == window);
-    });
-    if (ended == open_.rend()) return;
+    auto const ended = FindOpen(isMenu, window);
+    if (ended == open_.end()) return;
     // Without a handler of its own the test ends that kind itself, and the
     // driver is only a net for one left open.
     bool const expected = isMenu ? bool(onMenu_) : bool(onDialog_);
@@ -249,7 +255,7 @@ void ModalDriver::Ended(bool isMenu, HWND window) {
         ADD_FAILURE() << (isMenu ? "a menu" : "a dialog \"" + TextOf(window) + "\"")
                       << " ended before the test's handler saw it, after " << (how.empty() ? "nothing that ends one" : how);
     }
-    open_.erase(std::next(ended).base());
+    open_.erase(ended);
 }
 
 void CALLBACK ModalDriver::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
@@ -288,14 +294,8 @@ void ModalDriver::Visit(HWND window) {
         return;
     }
     seen_.push_back({window, GetTickCount()});
-    // The menu is this thread's innermost, as only one is open at a time.
-    for (auto open = open_.rbegin(); open != open_.rend(); ++open) {
-        if (open->isMenu == isMenu && (isMenu || open->window == window)) {
-            open->handled = true;
-            break;
-        }
-    }
-    ++handling_;
+    auto const open = FindOpen(isMenu, window);
+    if (open != open_.end()) open->handled = true;
     if (isDialog) {
         dialogs.push_back(TextOf(window));
         if (onDialog_) onDialog_(window);
@@ -305,7 +305,6 @@ void ModalDriver::Visit(HWND window) {
         if (onMenu_) onMenu_(window);
         else EndMenu();
     }
-    --handling_;
 }
 
 FakeNotificationArea* FakeNotificationArea::current_ = nullptr;

@@ -40,8 +40,8 @@ bool PumpMessages();
 // cancels the menu it finds open. This dispatches every message pending for
 // this thread, and those that come in, until nothing new has arrived for a
 // moment; a test calls it before a gesture whose outcome depends on the
-// state of the windows. Inside a ModalDriver's handler the modal's own loop
-// owns the queue, and it does nothing. Returns as PumpMessages does.
+// state of the windows. While a menu or dialog is open its own loop owns the
+// queue, and it does nothing. Returns as PumpMessages does.
 bool SettleWindows();
 
 // Destroys a status window the way a test must: its WM_DESTROY is Exit,
@@ -148,8 +148,8 @@ public:
     int menus = 0;
     int forcedCloses = 0;
 
-    // Whether one of this thread's drivers is running a handler.
-    static bool Handling();
+    // Whether a menu or dialog is open, whose own loop then owns the queue.
+    static bool AnyOpen();
 
 private:
     struct Seen {
@@ -170,6 +170,7 @@ private:
     static LRESULT CALLBACK OnSent(int code, WPARAM wParam, LPARAM lParam);
     void Check();
     void Visit(HWND window);
+    std::vector<Open>::iterator FindOpen(bool isMenu, HWND window);
     void Note(const MSG& message, const char* how);
     void Ended(bool isMenu, HWND window);
 
@@ -182,7 +183,6 @@ private:
     std::vector<Open> open_;
     ModalDriver* previous_;
     static ModalDriver* current_;
-    static int handling_;
 };
 
 // For the object's life, this program's calls of a system function go to a
