@@ -103,18 +103,7 @@ void LetTaskbarCreatedThrough(HWND window) {
     if (change) change(window, g_taskbarCreatedMessage, MSGFLT_ALLOW, nullptr);
 }
 
-// The level the icon shows, at the size the notification area draws now.
-// Once the icon was added, the record always holds one of the level pictures.
-void ShowLevelAtTraySize(bool shellIsNew) {
-    HICON* const shown = std::find(g_levelIcons, g_levelIcons + LEVEL_COUNT, g_trayRecord.hIcon);
-    LoadLevelIcons(g_instance);
-    ShowInTray(*shown, shellIsNew);
-}
-
-}  // namespace
-
-void LoadLevelIcons(HINSTANCE instance) {
-    int const size = TrayIconSize();
+void LoadLevelIconsAt(HINSTANCE instance, int size) {
     g_levelIconSize = size;
     for (int i = 0; i < LEVEL_COUNT; ++i) {
         HICON const previous = g_levelIcons[i];
@@ -123,6 +112,18 @@ void LoadLevelIcons(HINSTANCE instance) {
         if (previous) DestroyIcon(previous);
     }
 }
+
+// The level the icon shows, loaded again at this size. Once the icon was
+// added, the record always holds one of the level pictures.
+void ShowLevelAtSize(int size, bool shellIsNew) {
+    HICON* const shown = std::find(g_levelIcons, g_levelIcons + LEVEL_COUNT, g_trayRecord.hIcon);
+    LoadLevelIconsAt(g_instance, size);
+    ShowInTray(*shown, shellIsNew);
+}
+
+}  // namespace
+
+void LoadLevelIcons(HINSTANCE instance) { LoadLevelIconsAt(instance, TrayIconSize()); }
 
 HICON IconForLevel(TrayLevel level) {
     return g_levelIcons[static_cast<int>(level)];
@@ -146,7 +147,7 @@ void AddTrayIcon(HWND window) {
 void RestoreTrayIcon() {
     if (!g_trayRecord.hWnd) return;
     // The task bar is also re-created when its scaling changes.
-    ShowLevelAtTraySize(true);
+    ShowLevelAtSize(TrayIconSize(), true);
 }
 
 void UpdateTrayIcon() {
@@ -172,8 +173,9 @@ bool IsTaskbarCreatedMessage(UINT message) {
 void FollowTrayIconSize() {
     // A primary display of another scaling keeps the task bar, which only
     // changes its DPI: no TaskbarCreated comes.
-    if (!g_trayRecord.hWnd || TrayIconSize() == g_levelIconSize) return;
-    ShowLevelAtTraySize(false);
+    if (!g_trayRecord.hWnd) return;
+    int const size = TrayIconSize();
+    if (size != g_levelIconSize) ShowLevelAtSize(size, false);
 }
 
 bool TrayReportsKeys() { return g_trayShell.showsIcon && g_trayShell.keys; }
