@@ -533,8 +533,8 @@ TEST_F(DrawingTest, OnWindows10AChangeOfModeRedrawsTheCaptionOfAShownWindow) {
         g_activations.clear();
         {
             StandIn version("GetVersionExA", ReportVersion);
-            FARPROC const caption = reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(TakeCaption));
-            StandIn dwm("DwmSetWindowAttribute", c.dwm ? caption : nullptr);
+            StandIn const dwm = c.dwm ? StandIn("DwmSetWindowAttribute", TakeCaption)
+                                      : StandIn("DwmSetWindowAttribute", FARPROC());
             mode.Switch(&DARK_MODE);
         }
         EXPECT_EQ(g_activations, c.activations);
